@@ -1,0 +1,25 @@
+#pragma once
+
+#include "CatUnits.h"
+#include "NumberFormat.h"
+
+#include <QString>
+
+#include <optional>
+
+enum class TemperatureScale : quint8 { tsCelsius = 0, tsFahrenheit = 1, tsKelvin = 2, tsRankine = 3 };
+
+inline constexpr const char* kNotAvailable = "N/A";
+
+// The scale of a unit of the temperature category by its name; none for other names.
+std::optional<::TemperatureScale> TemperatureScaleOf(const TConvUnit& unit);
+
+// Value in unit a converted to unit b; ratio is b's factor over a's, used for linear
+// categories. The temperature category (by name) converts by formula.
+double ConvertValue(const TConvUnit& a, const TConvUnit& b, double value, double ratio);
+
+// The converter's calculation: the text of the driven box for the text of the driving box.
+// reverse false: driving is the input box (from -> to); true: driving is the output box.
+// Returns kNotAvailable when the text does not parse or the result is not a finite number.
+QString Recalculate(const QString& drivingText, const TConvUnit& fromUnit, const TConvUnit& toUnit, bool reverse,
+                    const TFormatSettings& format);
