@@ -1,0 +1,32 @@
+#include "kestmsgdlg.h"
+
+#include <QApplication>
+
+QMessageBox::StandardButton BeepMessageDlg(const QString& text, TMsgDlgType type, QMessageBox::StandardButtons buttons,
+                                           int helpContext, QWidget* parent)
+{
+    // Linux has no per-type system sounds; the bell is the one sound every desktop plays.
+    QApplication::beep();
+
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    switch (type) {
+    case TMsgDlgType::mtWarning:
+        icon = QMessageBox::Warning;
+        break;
+    case TMsgDlgType::mtError:
+        icon = QMessageBox::Critical;
+        break;
+    case TMsgDlgType::mtInformation:
+        icon = QMessageBox::Information;
+        break;
+    case TMsgDlgType::mtConfirmation:
+        icon = QMessageBox::Question;
+        break;
+    case TMsgDlgType::mtCustom:
+        break;
+    }
+    QMessageBox box(icon, QApplication::applicationDisplayName(), text, buttons, parent);
+    if (helpContext != 0)
+        box.setProperty("helpContext", helpContext);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
