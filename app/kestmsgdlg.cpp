@@ -2,11 +2,26 @@
 
 #include <QApplication>
 
+namespace {
+TMessageDlgHook& Hook()
+{
+    static TMessageDlgHook hook;
+    return hook;
+}
+} // namespace
+
+void SetMessageDlgHook(TMessageDlgHook hook)
+{
+    Hook() = std::move(hook);
+}
+
 QMessageBox::StandardButton BeepMessageDlg(const QString& text, TMsgDlgType type, QMessageBox::StandardButtons buttons,
                                            int helpContext, QWidget* parent)
 {
     // Linux has no per-type system sounds; the bell is the one sound every desktop plays.
     QApplication::beep();
+    if (Hook())
+        return Hook()(text, type);
 
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (type) {
