@@ -1,0 +1,168 @@
+#pragma once
+
+#include "CatUnits.h"
+#include "NumberFormat.h"
+#include "TermsFile.h"
+
+#include <QMainWindow>
+#include <QPixmap>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+class QListWidget;
+class QListWidgetItem;
+
+namespace Ui {
+class TMainForm;
+}
+
+// The main window: the converter page, the glossary page and the about page, the one
+// catalogue and the glossary table of the program. Its implementation is split by concern:
+// MainForm.cpp (creation, messages, layout, destruction), MainForm_Converter.cpp and
+// MainForm_Glossary.cpp.
+class TMainForm : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // dataFolder: where the data files are looked up; empty means the folder of the program
+    // file. arguments: the command-line arguments without the program name (read for
+    // "/readonly"). The window loads its data here; when that fails it has shown the message
+    // and TerminateRequested() is true, and it must not be shown.
+    explicit TMainForm(const QString& dataFolder = QString(), const QStringList& arguments = QStringList(),
+                       QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Number format and update reminder, set by the preferences dialog and the settings.
+    quint8 NumberFormat = 0;
+    int Precision = 15;
+    int UpdateCheck = 1;
+
+    TConvCategories& Catalogue();
+    bool ReadOnly() const { return FReadOnly; }
+    // The data folder, always ending with a separator.
+    QString DataFolder() const { return FDataFolder; }
+    QString HtmlHelpPath() const { return FHtmlHelpPath; }
+    QString ProductVersion() const { return FProductVersion; }
+    QString FileVersion() const { return FFileVersion; }
+    const QPixmap& LogoPicture() const { return FLogoPicture; }
+    // The current notation and precision with the user's separators.
+    TFormatSettings FormatSettings() const;
+
+    // Settings: applied after creation, saved before destruction.
+    void RestoreSettings();
+    void SaveSettings();
+
+    // The converter's part of the Preferences command, after OK.
+    void RefreshAfterPreferences();
+    TConvUnit* FindReferenceUnit(TConvCategory* category, bool includeCustom) const;
+    void CheckForUpdates();
+    void ShowHelpTopic(const QString& topic);
+
+    // Lifecycle. A fatal data-file problem or the quit message asks the program to end; a
+    // request made before the message loop runs ends it as soon as it starts.
+    void RequestTerminate();
+    bool TerminateRequested() const { return FTerminateRequested; }
+    // The registered message "MorvexToolsMessage": 1 ends the program, anything else is ignored.
+    void HandleRegisteredMessage(quint32 wParam);
+    // Sets the client area (the window without its menu bar) to width x height pixels.
+    void ResizeClient(int width, int height);
+    void FormResize();
+
+    // Unit data (units.dat, custom.dat).
+    bool LoadCatalogue();
+    void ReloadCatalogue();
+    void SaveCustomUnits();
+
+    // Converter page. The selection state; none is nullptr. FromUnit, ToUnit and
+    // CategoryFilter point into the catalogue and are never owned.
+    TConvUnit* FromUnit = nullptr;
+    TConvUnit* ToUnit = nullptr;
+    TConvCategory* CategoryFilter = nullptr;
+    bool Reverse = false;
+
+    void FillCategories();
+    void SetCategoryFilter(TConvCategory* category);
+    void FillFromUnits();
+    void FillToUnits();
+    void SelectFromUnit(TConvUnit* unit);
+    void SelectToUnit(TConvUnit* unit);
+    void SetFromUnit(TConvUnit* unit);
+    void SetToUnit(TConvUnit* unit);
+    void UpdateFactor();
+    void Recalculate();
+    void CopyConversion();
+
+    // Glossary page (terms.dat).
+    bool LoadTerms();
+    void ReloadTerms();
+    void FillTermList();
+    void StoreTerm(quint64 number, const QString& term, const QString& definition);
+    const TTermTable& Terms() const { return FTerms; }
+    void CopyTerm();
+    // Selects the term of that number in the list and shows it; false when it is not listed.
+    bool SelectTerm(qint64 number);
+    // The number of the selected term; none when no term is selected.
+    std::optional<quint64> SelectedTermNumber() const;
+
+    // The handlers of the controls, bound in the constructor.
+    void CmbCatsChange();
+    void LstFromUnitsClick();
+    void LstToUnitsClick();
+    void CmbFromUnitChange();
+    void CmbFromUnitExit();
+    void EditToUnitChange();
+    void EditFromValueChange();
+    void EditToValueChange();
+    void EditTermChange();
+    void LstTermsClick();
+    void LstTermsDblClick();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate(const QString& dataFolder, const QStringList& arguments);
+    void FormDestroy();
+    void ReadVersionInfo();
+    void DetectReadOnly(const QStringList& arguments);
+    void ConnectHandlers();
+
+    // Key-down of both unit boxes: Backspace and Delete stop the next completion.
+    void EditToUnitKeyDown(int key);
+    // Key filter of both value boxes; true when the character is to be discarded.
+    bool EditFromValueKeyPress(const QString& text) const;
+    // Type-ahead shared by the two unit boxes.
+    void SearchUnit(QListWidget* list, bool fromSide);
+    void AddRecentUnit(const QString& name);
+    void SetRecentCurrent(int index);
+    // Drops the converter's references to objects no longer in the catalogue.
+    void DropStaleReferences();
+    void ClearUnitLists();
+    // Selects a row of a list as the program's own change; the click handler runs once.
+    void SelectListRow(QListWidget* list, int row);
+    static TConvUnit* UnitOf(const QListWidgetItem* item);
+
+    std::unique_ptr<Ui::TMainForm> ui;
+    std::unique_ptr<TConvCategories> FCatalogue;
+    TTermTable FTerms;
+    QString FDataFolder;
+    QString FHtmlHelpPath;
+    QString FProductVersion;
+    QString FFileVersion;
+    QPixmap FLogoPicture;
+    bool FReadOnly = false;
+    bool FTerminateRequested = false;
+
+    // The page writes a value box; its change handler ignores it.
+    bool Updating = true;
+    // The page writes a unit box, or the last key there was Backspace or Delete.
+    bool NoSearch = false;
+    // The recent list of CmbFromUnit is being changed by the page.
+    bool FRecentUpdating = false;
+    // A list's selection is being set by the page, which runs the click handler itself.
+    bool FSelecting = false;
+};
