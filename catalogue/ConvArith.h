@@ -7,7 +7,13 @@
 
 #include <optional>
 
-enum class TemperatureScale : quint8 { tsCelsius = 0, tsFahrenheit = 1, tsKelvin = 2, tsRankine = 3 };
+enum class TemperatureScale : quint8
+{
+    tsCelsius = 0,
+    tsFahrenheit = 1,
+    tsKelvin = 2,
+    tsRankine = 3
+};
 
 inline constexpr const char* kNotAvailable = "N/A";
 

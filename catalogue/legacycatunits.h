@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QPair>
 #include <QString>
-#include <QList>
 
 class QIODevice;
 class TConvCategories;
