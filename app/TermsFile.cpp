@@ -56,7 +56,7 @@ QString Quoted(const QString& field)
 
 [[noreturn]] void ThrowBadNumber(const QString& field, qint64 group, qint64 offset)
 {
-    const QString message = QStringLiteral("Malformed glossary file: the number field of term %1 (at byte %2) "
+    const QString message = QStringLiteral("Malformed glossary file: the number field of term %1 (at offset %2) "
                                            "reads %3, which is not a non-negative whole number.")
                                 .arg(group)
                                 .arg(offset)
@@ -125,7 +125,7 @@ void ReadTerms(QIODevice& stream, TTermTable& table)
             searched = buffer.size();
             if (buffer.size() > kMaxTermsFieldLength)
                 throw ETermsFormatError(
-                    QStringLiteral("Malformed glossary file: the field at byte %1 is longer than %2 bytes.")
+                    QStringLiteral("Malformed glossary file: the field at offset %1 is longer than %2 bytes.")
                         .arg(consumed)
                         .arg(kMaxTermsFieldLength)
                         .toStdString());
@@ -339,7 +339,7 @@ TTermTable ParseTermsSource(const QByteArray& utf8, const QString& sourceName)
         QByteArrayView bytes = lines[index];
         if (index == 0 && bytes.startsWith("\xEF\xBB\xBF"))
             bytes = bytes.sliced(3);
-        QStringDecoder decoder(QStringDecoder::Utf8);
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         const QString raw = decoder(bytes);
         if (decoder.hasError())
             ThrowSource(sourceName, lineNumber, QStringLiteral("the line is not valid UTF-8"));
