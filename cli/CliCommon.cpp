@@ -218,6 +218,10 @@ std::optional<QString> ReadFormatOptions(const QCommandLineParser& parser, bool 
         if (auto error = CheckSeparator(kDecimal, parser.value(kDecimal)))
             return error;
         settings.Separators.Decimal = parser.value(kDecimal)[0];
+        // "--decimal ," alone means a region where the comma is the decimal separator, not
+        // a clash with the default thousands separator.
+        if (!parser.isSet(kThousands) && settings.Separators.Thousands == settings.Separators.Decimal)
+            settings.Separators.Thousands.reset();
     }
     if (parser.isSet(kThousands) && parser.isSet(kNoThousands))
         return QStringLiteral("--thousands and --no-thousands exclude each other");
