@@ -138,7 +138,6 @@ private:
     // Type-ahead shared by the two unit boxes.
     void SearchUnit(QListWidget* list, bool fromSide);
     void AddRecentUnit(const QString& name);
-    void SetRecentCurrent(int index);
     // Drops the converter's references to objects no longer in the catalogue.
     void DropStaleReferences();
     void ClearUnitLists();

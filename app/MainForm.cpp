@@ -1,0 +1,331 @@
+// The main window's creation, messages, layout and destruction. The converter page is in
+// MainForm_Converter.cpp, the glossary in MainForm_Glossary.cpp.
+#include "MainForm.h"
+#include "ui_MainForm.h"
+
+#include "CatalogueFiles.h"
+#include "ReferenceUnit.h"
+#include "Version.h"
+#include "kestmsgdlg.h"
+#include "lrgfonts.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QTimer>
+
+namespace {
+
+// The maker's web site, shown in the caption, the footers and the logo's hint.
+constexpr const char* kMakerWebsite = "https://www.morvex.example/";
+constexpr const char* kCaptionPrefix = "Morvex Tools - ";
+
+// The window is designed for this client area at 96 pixels per inch.
+constexpr QSize kDesignedClient(611, 297);
+// Its designed outer minimum is 619 x 343; of the height, 46 pixels were caption, menu and
+// frame, which a Qt window does not count (its menu bar is measured separately).
+constexpr int kDesignedMinimumWidth = 611;
+constexpr int kDesignedMinimumHeightBase = 273;
+constexpr int kDesignedNonClientHeight = 343 - 297;
+
+} // namespace
+
+TMainForm::TMainForm(const QString& dataFolder, const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>())
+{
+    ui->setupUi(this);
+    ConnectHandlers();
+    FormCreate(dataFolder, arguments);
+}
+
+TMainForm::~TMainForm()
+{
+    FormDestroy();
+}
+
+TConvCategories& TMainForm::Catalogue()
+{
+    return *FCatalogue;
+}
+
+TFormatSettings TMainForm::FormatSettings() const
+{
+    TFormatSettings settings;
+    settings.NumberFormat = NumberFormat;
+    settings.Precision = Precision;
+    settings.Separators = SystemSeparators();
+    return settings;
+}
+
+void TMainForm::FormCreate(const QString& dataFolder, const QStringList& arguments)
+{
+    setWindowTitle(QLatin1String(kCaptionPrefix) + QLatin1String(kMakerWebsite));
+
+    // 1. Every data file lives beside the program.
+    const QString folder = dataFolder.isEmpty() ? QCoreApplication::applicationDirPath() : dataFolder;
+    FDataFolder = QDir::fromNativeSeparators(folder);
+    if (!FDataFolder.endsWith(QLatin1Char('/')))
+        FDataFolder += QLatin1Char('/');
+    // 2.-3. Help files; the help itself is opened by the commands.
+    FHtmlHelpPath = FDataFolder + QStringLiteral("morvextools.qch");
+    // 4.
+    NumberFormat = 0;
+    UpdateCheck = 1;
+    // 5.
+    const QSize client = ScaledClientSize(kDesignedClient, ScreenScaleX(), ScreenScaleY());
+    ResizeClient(client.width(), client.height());
+    // 6.
+    ReadVersionInfo();
+    // 7.
+    FReadOnly = false;
+    DetectReadOnly(arguments);
+    // 8.
+    FLogoPicture = ui->ImgLogo->pixmap();
+    // 9.
+    FCatalogue = std::make_unique<TConvCategories>();
+    // 10. Changes of the value boxes during start-up run no conversion; the first
+    // conversion clears the guard.
+    FromUnit = nullptr;
+    ToUnit = nullptr;
+    CategoryFilter = nullptr;
+    Precision = 15;
+    Updating = true;
+    NoSearch = false;
+    // 11. The glossary first; without it nothing else is loaded.
+    if (LoadTerms()) {
+        FillTermList();
+        ReloadCatalogue();
+    }
+    // 12. The logo area.
+    ui->PBoxBrand->hide();
+    ui->ImgLogo2->setPixmap(FLogoPicture);
+    int minimumHeight = kDesignedMinimumHeightBase;
+    if (!ui->PBoxBrand->isHidden())
+        minimumHeight += ui->PBoxBrand->height();
+    if (!ui->ImgLogo->isHidden())
+        minimumHeight += ui->ImgLogo->pixmap().height();
+    const int menuHeight = menuWidget() != nullptr ? menuWidget()->sizeHint().height() : 0;
+    setMinimumSize(kDesignedMinimumWidth, minimumHeight - kDesignedNonClientHeight + menuHeight);
+    // 13.
+    ui->PageControl->setCurrentWidget(ui->SheetUnits);
+}
+
+void TMainForm::FormDestroy()
+{
+    // The lists hold pointers into the catalogue: empty them before it goes.
+    ClearUnitLists();
+    FCatalogue.reset();
+    FLogoPicture = QPixmap();
+}
+
+void TMainForm::ConnectHandlers()
+{
+    const QString website = QLatin1String(kMakerWebsite);
+    ui->ImgLogo->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
+    ui->ImgLogo->setToolTip(website);
+    const QString link = QStringLiteral("<a href=\"%1\">%1</a>").arg(website);
+    ui->LblFooter1->setText(link);
+    ui->LblTermFooter2->setText(link);
+    ui->ImgLogo2->setToolTip(website);
+
+    // The combo's own completion would fight the type-ahead of the page.
+    ui->CmbFromUnit->setCompleter(nullptr);
+
+    connect(ui->CmbCats, &QComboBox::currentIndexChanged, this, [this] {
+        if (!FSelecting)
+            CmbCatsChange();
+    });
+    connect(ui->LstFromUnits, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!FSelecting)
+            LstFromUnitsClick();
+    });
+    connect(ui->LstToUnits, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!FSelecting)
+            LstToUnitsClick();
+    });
+    connect(ui->LstTerms, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!FSelecting)
+            LstTermsClick();
+    });
+    connect(ui->LstTerms, &QListWidget::itemDoubleClicked, this, [this] { LstTermsDblClick(); });
+    connect(ui->CmbFromUnit, &QComboBox::editTextChanged, this, [this] {
+        if (!FRecentUpdating)
+            CmbFromUnitChange();
+    });
+    connect(ui->EditToUnit, &QLineEdit::textChanged, this, [this] { EditToUnitChange(); });
+    connect(ui->EditFromValue, &QLineEdit::textChanged, this, [this] { EditFromValueChange(); });
+    connect(ui->EditToValue, &QLineEdit::textChanged, this, [this] { EditToValueChange(); });
+    connect(ui->EditTerm, &QLineEdit::textChanged, this, [this] { EditTermChange(); });
+
+    ui->BoxConversion->installEventFilter(this);
+    ui->CmbFromUnit->installEventFilter(this);
+    if (ui->CmbFromUnit->lineEdit() != nullptr)
+        ui->CmbFromUnit->lineEdit()->installEventFilter(this);
+    ui->EditToUnit->installEventFilter(this);
+    ui->EditFromValue->installEventFilter(this);
+    ui->EditToValue->installEventFilter(this);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Resize:
+        if (watched == ui->BoxConversion)
+            FormResize();
+        break;
+    case QEvent::KeyPress: {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool unitBox =
+            watched == ui->CmbFromUnit || watched == ui->CmbFromUnit->lineEdit() || watched == ui->EditToUnit;
+        // The combo passes its keys on to its line edit: count each key once.
+        if (unitBox && watched != ui->CmbFromUnit->lineEdit())
+            EditToUnitKeyDown(key->key());
+        if ((watched == ui->EditFromValue || watched == ui->EditToValue) && EditFromValueKeyPress(key->text()))
+            return true;
+        break;
+    }
+    case QEvent::FocusOut:
+        if (watched == ui->CmbFromUnit) {
+            // Opening the drop-down or switching to another program does not leave the box.
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+                CmbFromUnitExit();
+        }
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::ReadVersionInfo()
+{
+    FProductVersion = QStringLiteral(MORVEX_PRODUCT_VERSION);
+    FFileVersion = QStringLiteral(MORVEX_FILE_VERSION);
+}
+
+void TMainForm::DetectReadOnly(const QStringList& arguments)
+{
+    // A file that does not exist is not writable either, so a folder without units.dat
+    // counts as read-only; its loading reports the missing file.
+    const QFileInfo custom(FDataFolder + QStringLiteral("custom.dat"));
+    if (custom.exists())
+        FReadOnly = !custom.isWritable();
+    else
+        FReadOnly = !QFileInfo(FDataFolder + QStringLiteral("units.dat")).isWritable();
+    for (const QString& argument : arguments) {
+        if (argument.toLower() == QLatin1String("/readonly"))
+            FReadOnly = true;
+    }
+}
+
+void TMainForm::ResizeClient(int width, int height)
+{
+    // Qt's layouts keep the controls in place, so only the size changes here. The client
+    // area is the window without its menu bar.
+    const int menuHeight = menuWidget() != nullptr && !menuWidget()->isHidden() ? menuWidget()->sizeHint().height() : 0;
+    resize(width, height + menuHeight);
+}
+
+void TMainForm::FormResize()
+{
+    const int width = ui->BoxConversion->width();
+    const int half = width / 2;
+    QRect from = ui->EditFromValue->geometry();
+    from.setWidth(half - 20);
+    ui->EditFromValue->setGeometry(from);
+    QRect to = ui->EditToValue->geometry();
+    to.moveLeft(half + 10);
+    to.setWidth(width - to.left() - 10);
+    ui->EditToValue->setGeometry(to);
+    QRect toLabel = ui->LblToUnit->geometry();
+    toLabel.moveLeft(to.left() + 6);
+    toLabel.setWidth(to.width() - 6);
+    ui->LblToUnit->setGeometry(toLabel);
+
+    // The rest of the box follows the same columns.
+    QRect fromLabel = ui->LblFromUnit->geometry();
+    fromLabel.setWidth(std::max(0, from.right() - fromLabel.left() + 1));
+    ui->LblFromUnit->setGeometry(fromLabel);
+    QRect equals = ui->LblEquals->geometry();
+    equals.moveLeft(from.right() + 1 + (to.left() - from.right() - 1 - equals.width()) / 2);
+    ui->LblEquals->setGeometry(equals);
+    for (QWidget* line : {static_cast<QWidget*>(ui->LblCategory), static_cast<QWidget*>(ui->EditFactor)}) {
+        QRect r = line->geometry();
+        r.setWidth(std::max(0, width - r.left() - 10));
+        line->setGeometry(r);
+    }
+}
+
+void TMainForm::RequestTerminate()
+{
+    FTerminateRequested = true;
+    // Queued, so that a request made before the message loop runs ends it as soon as it
+    // starts; QCoreApplication::quit alone would be lost then.
+    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void TMainForm::HandleRegisteredMessage(quint32 wParam)
+{
+    if (wParam == 1)
+        RequestTerminate();
+}
+
+bool TMainForm::LoadCatalogue()
+{
+    const TLoadResult result = LoadCatalogueFiles(*FCatalogue, FDataFolder, FReadOnly);
+    if (result.Ok)
+        return true;
+    BeepMessageDlg(result.Message, TMsgDlgType::mtError, QMessageBox::Ok, 0, this);
+    RequestTerminate();
+    return false;
+}
+
+void TMainForm::ReloadCatalogue()
+{
+    // The reload destroys every unit and category: nothing may point at them any more.
+    FromUnit = nullptr;
+    ToUnit = nullptr;
+    CategoryFilter = nullptr;
+    ClearUnitLists();
+    const bool loaded = LoadCatalogue();
+    FillCategories();
+    if (loaded)
+        FillFromUnits();
+}
+
+void TMainForm::SaveCustomUnits()
+{
+    ::SaveCustomUnits(*FCatalogue, FDataFolder);
+}
+
+TConvUnit* TMainForm::FindReferenceUnit(TConvCategory* category, bool includeCustom) const
+{
+    return category != nullptr ? ::FindReferenceUnit(*category, includeCustom) : nullptr;
+}
+
+void TMainForm::CheckForUpdates()
+{
+    // The update wizard is not part of the program yet.
+}
+
+void TMainForm::ShowHelpTopic(const QString& topic)
+{
+    // The help window is not part of the program yet.
+    Q_UNUSED(topic);
+}
+
+// Settings. Without a stored key the first input and output units are chosen; the
+// settings store replaces these two with the stored values.
+
+void TMainForm::RestoreSettings()
+{
+    SelectFromUnit(nullptr);
+    SelectToUnit(nullptr);
+}
+
+void TMainForm::SaveSettings() {}

@@ -1,0 +1,483 @@
+// The converter page of the main window: the category box, the input and output lists with
+// their type-ahead boxes, the recent input units, the two value boxes and the factor line.
+#include "MainForm.h"
+#include "ui_MainForm.h"
+
+#include "ConvArith.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QListWidget>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr const char* kAllUnits = "*All units";
+constexpr int kRecentCount = 8;
+constexpr const char* kTemperature = "Temperature";
+
+// The formula shown for a conversion between two temperature scales, by input (rows) and
+// output (columns) scale. The constants are the rounded ones users know; the arithmetic
+// itself uses 273.15.
+constexpr const char* kTemperatureFormulas[4][4] = {
+    {"1", "F = C * 9/5 + 32", "K = C + 273", "R = C * 9/5 + 491.67"},
+    {"C = (F - 32) * 5/9", "1", "K = (F - 32) * 5/9 + 273", "R = F + 459.67"},
+    {"C = K - 273", "F = (K - 273) * 9/5 + 32", "1", "R = (K - 273) * 9/5 + 491.67"},
+    {"C = (R - 491.67) * 5/9", "F = R - 459.67", "K = (R - 491.67) * 5/9 + 273", "1"},
+};
+
+QVariant PointerData(const void* pointer)
+{
+    return QVariant::fromValue(reinterpret_cast<quintptr>(pointer));
+}
+
+// The items of a list in the order the list shows them: alphabetical by the catalogue's
+// comparison of names; equal names keep the order in which they were gathered.
+struct TListEntry
+{
+    QString Name;
+    const void* Object;
+};
+
+void SortEntries(std::vector<TListEntry>& entries)
+{
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const TListEntry& a, const TListEntry& b) { return CompareNames(a.Name, b.Name) < 0; });
+}
+
+void FillList(QListWidget* list, const std::vector<TListEntry>& entries)
+{
+    list->setUpdatesEnabled(false);
+    list->clear();
+    for (const TListEntry& entry : entries) {
+        auto* item = new QListWidgetItem(entry.Name);
+        item->setData(Qt::UserRole, PointerData(entry.Object));
+        list->addItem(item);
+    }
+    list->setUpdatesEnabled(true);
+}
+
+int FindPrefix(const QListWidget* list, const QString& prefix)
+{
+    for (int row = 0; row < list->count(); ++row) {
+        if (list->item(row)->text().startsWith(prefix, Qt::CaseInsensitive))
+            return row;
+    }
+    return -1;
+}
+
+} // namespace
+
+TConvUnit* TMainForm::UnitOf(const QListWidgetItem* item)
+{
+    if (item == nullptr)
+        return nullptr;
+    return reinterpret_cast<TConvUnit*>(item->data(Qt::UserRole).value<quintptr>());
+}
+
+void TMainForm::SelectListRow(QListWidget* list, int row)
+{
+    FSelecting = true;
+    list->setCurrentRow(row);
+    FSelecting = false;
+}
+
+void TMainForm::ClearUnitLists()
+{
+    FSelecting = true;
+    ui->LstFromUnits->clear();
+    ui->LstToUnits->clear();
+    for (int i = 0; i < ui->CmbCats->count(); ++i)
+        ui->CmbCats->setItemData(i, QVariant());
+    FSelecting = false;
+}
+
+void TMainForm::FillCategories()
+{
+    FSelecting = true;
+    ui->CmbCats->clear();
+    std::vector<TListEntry> entries;
+    for (int i = 0; i < FCatalogue->Count(); ++i)
+        entries.push_back({FCatalogue->Categories(i)->Name, FCatalogue->Categories(i)});
+    SortEntries(entries);
+    ui->CmbCats->addItem(QLatin1String(kAllUnits), PointerData(nullptr));
+    for (const TListEntry& entry : entries)
+        ui->CmbCats->addItem(entry.Name, PointerData(entry.Object));
+    ui->CmbCats->setCurrentIndex(0);
+    FSelecting = false;
+}
+
+void TMainForm::CmbCatsChange()
+{
+    const int index = ui->CmbCats->currentIndex();
+    if (index < 0)
+        return;
+    SetCategoryFilter(reinterpret_cast<TConvCategory*>(ui->CmbCats->itemData(index).value<quintptr>()));
+}
+
+void TMainForm::SetCategoryFilter(TConvCategory* category)
+{
+    if (category == CategoryFilter)
+        return;
+    CategoryFilter = category;
+    FillFromUnits();
+}
+
+void TMainForm::FillFromUnits()
+{
+    std::vector<TListEntry> entries;
+    const auto addCategory = [&entries](const TConvCategory* category) {
+        for (int i = 0; i < category->UnitCount(); ++i)
+            entries.push_back({category->Units(i)->Name, category->Units(i)});
+    };
+    if (CategoryFilter != nullptr) {
+        addCategory(CategoryFilter);
+    } else {
+        for (int i = 0; i < FCatalogue->Count(); ++i)
+            addCategory(FCatalogue->Categories(i));
+    }
+    SortEntries(entries);
+    FSelecting = true;
+    FillList(ui->LstFromUnits, entries);
+    FSelecting = false;
+    SelectFromUnit(FromUnit);
+}
+
+void TMainForm::FillToUnits()
+{
+    std::vector<TListEntry> entries;
+    if (FromUnit != nullptr && FromUnit->Category != nullptr) {
+        const TConvCategory* category = FromUnit->Category;
+        for (int i = 0; i < category->UnitCount(); ++i)
+            entries.push_back({category->Units(i)->Name, category->Units(i)});
+    }
+    SortEntries(entries);
+    FSelecting = true;
+    FillList(ui->LstToUnits, entries);
+    FSelecting = false;
+    SelectListRow(ui->LstToUnits, entries.empty() ? -1 : 0);
+    LstToUnitsClick();
+}
+
+void TMainForm::SelectFromUnit(TConvUnit* unit)
+{
+    QListWidget* list = ui->LstFromUnits;
+    int row = 0;
+    if (unit != nullptr) {
+        for (int i = 0; i < list->count(); ++i) {
+            if (UnitOf(list->item(i)) == unit) {
+                row = i;
+                break;
+            }
+        }
+    }
+    SelectListRow(list, list->count() > 0 ? row : -1);
+    LstFromUnitsClick();
+}
+
+void TMainForm::SelectToUnit(TConvUnit* unit)
+{
+    QListWidget* list = ui->LstToUnits;
+    int row = 0;
+    if (unit != nullptr) {
+        for (int i = 0; i < list->count(); ++i) {
+            if (UnitOf(list->item(i)) == unit) {
+                row = i;
+                break;
+            }
+        }
+    }
+    SelectListRow(list, list->count() > 0 ? row : -1);
+    LstToUnitsClick();
+}
+
+void TMainForm::LstFromUnitsClick()
+{
+    const QList<QListWidgetItem*> selected = ui->LstFromUnits->selectedItems();
+    if (selected.isEmpty())
+        return;
+    SetFromUnit(UnitOf(selected.first()));
+}
+
+void TMainForm::LstToUnitsClick()
+{
+    const QList<QListWidgetItem*> selected = ui->LstToUnits->selectedItems();
+    if (selected.isEmpty())
+        return;
+    SetToUnit(UnitOf(selected.first()));
+}
+
+void TMainForm::SetFromUnit(TConvUnit* unit)
+{
+    if (unit == nullptr)
+        return;
+    TConvUnit* previous = FromUnit;
+    FromUnit = unit;
+    Reverse = false;
+
+    ui->LblFromUnit->setText(unit->Name);
+    ui->LblCategory->setText(unit->Category != nullptr ? unit->Category->Name : QString());
+    ui->BoxConversion->setTitle(QString());
+
+    NoSearch = true;
+    FRecentUpdating = true;
+    ui->CmbFromUnit->setEditText(unit->Name);
+    FRecentUpdating = false;
+    NoSearch = false;
+
+    AddRecentUnit(unit->Name);
+
+    // The output list is only kept when it still lists the units of the new unit's
+    // category with the output unit among them.
+    const bool sameCategory = previous != nullptr && previous->Category == unit->Category && ToUnit != nullptr &&
+                              ToUnit->Category == unit->Category;
+    if (sameCategory) {
+        UpdateFactor();
+        Recalculate();
+    } else {
+        FillToUnits();
+    }
+}
+
+void TMainForm::AddRecentUnit(const QString& name)
+{
+    QComboBox* combo = ui->CmbFromUnit;
+    const QString text = combo->currentText();
+    FRecentUpdating = true;
+    for (int i = 0; i < combo->count(); ++i) {
+        if (QString::compare(combo->itemText(i), name, Qt::CaseInsensitive) == 0) {
+            combo->removeItem(i);
+            break;
+        }
+    }
+    combo->insertItem(0, name);
+    while (combo->count() > kRecentCount)
+        combo->removeItem(kRecentCount);
+    combo->setCurrentIndex(0);
+    // The box keeps the text the page wrote.
+    combo->setEditText(text);
+    FRecentUpdating = false;
+}
+
+void TMainForm::CmbFromUnitExit()
+{
+    const QList<QListWidgetItem*> selected = ui->LstFromUnits->selectedItems();
+    if (selected.isEmpty())
+        return;
+    QComboBox* combo = ui->CmbFromUnit;
+    const QString text = combo->currentText();
+    FRecentUpdating = true;
+    combo->addItem(selected.first()->text());
+    combo->setCurrentIndex(combo->count() - 1);
+    while (combo->count() > kRecentCount)
+        combo->removeItem(kRecentCount);
+    combo->setEditText(text);
+    FRecentUpdating = false;
+}
+
+void TMainForm::SetToUnit(TConvUnit* unit)
+{
+    if (unit == nullptr)
+        return;
+    ToUnit = unit;
+    NoSearch = true;
+    ui->EditToUnit->setText(unit->Name);
+    NoSearch = false;
+    Reverse = false;
+    ui->LblToUnit->setText(unit->Name);
+    UpdateFactor();
+    Recalculate();
+}
+
+void TMainForm::SearchUnit(QListWidget* list, bool fromSide)
+{
+    if (NoSearch)
+        return;
+    QLineEdit* box = fromSide ? ui->CmbFromUnit->lineEdit() : ui->EditToUnit;
+    const int row = FindPrefix(list, box->text());
+    if (row < 0)
+        return;
+    const int caret = box->cursorPosition();
+    TConvUnit* unit = UnitOf(list->item(row));
+    // The box gets the unit's name as the catalogue writes it.
+    NoSearch = true;
+    if (fromSide)
+        SelectFromUnit(unit);
+    else
+        SelectToUnit(unit);
+    NoSearch = false;
+    if (box->text() != unit->Name) {
+        NoSearch = true;
+        box->setText(unit->Name);
+        NoSearch = false;
+    }
+    // The completed remainder is selected, so typing on replaces it.
+    box->setSelection(caret, box->text().size() - caret);
+}
+
+void TMainForm::CmbFromUnitChange()
+{
+    SearchUnit(ui->LstFromUnits, true);
+}
+
+void TMainForm::EditToUnitChange()
+{
+    SearchUnit(ui->LstToUnits, false);
+}
+
+void TMainForm::EditToUnitKeyDown(int key)
+{
+    NoSearch = key == Qt::Key_Backspace || key == Qt::Key_Delete;
+}
+
+bool TMainForm::EditFromValueKeyPress(const QString& text) const
+{
+    if (text.size() != 1)
+        return false;
+    const QChar c = text.front();
+    const TSeparators separators = SystemSeparators();
+    if (c == separators.Decimal || (separators.Thousands && c == *separators.Thousands))
+        return false;
+    if (c == QLatin1Char(' '))
+        return true;
+    const char16_t u = c.unicode();
+    const bool letter = (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z');
+    return letter && u != u'E' && u != u'e';
+}
+
+void TMainForm::EditFromValueChange()
+{
+    if (Updating)
+        return;
+    Reverse = false;
+    Recalculate();
+}
+
+void TMainForm::EditToValueChange()
+{
+    if (Updating)
+        return;
+    Reverse = true;
+    Recalculate();
+}
+
+void TMainForm::Recalculate()
+{
+    if (FromUnit == nullptr || ToUnit == nullptr)
+        return;
+    Updating = true;
+    QLineEdit* driving = Reverse ? ui->EditToValue : ui->EditFromValue;
+    QLineEdit* driven = Reverse ? ui->EditFromValue : ui->EditToValue;
+    QString result;
+    try {
+        result = ::Recalculate(driving->text(), *FromUnit, *ToUnit, Reverse, FormatSettings());
+    } catch (...) {
+        result = QLatin1String(kNotAvailable);
+    }
+    driven->setText(result);
+    Updating = false;
+}
+
+void TMainForm::UpdateFactor()
+{
+    if (FromUnit == nullptr || ToUnit == nullptr)
+        return;
+    const double ratio = ToUnit->Factor / FromUnit->Factor;
+    const TConvCategory* category = FromUnit->Category;
+    if (category != nullptr &&
+        QString::compare(category->Name, QLatin1String(kTemperature), Qt::CaseInsensitive) == 0) {
+        const std::optional<TemperatureScale> from = TemperatureScaleOf(*FromUnit);
+        const std::optional<TemperatureScale> to = TemperatureScaleOf(*ToUnit);
+        // A unit of that category with a name of no scale has no formula.
+        if (from && to)
+            ui->EditFactor->setText(QLatin1String(kTemperatureFormulas[int(*from)][int(*to)]));
+        else
+            ui->EditFactor->setText(QLatin1String(kNotAvailable));
+    } else if (std::isfinite(ratio)) {
+        ui->EditFactor->setText(FormatValue(ratio, FormatSettings()));
+    } else {
+        // A factor of zero in a data file; valid data has none.
+        ui->EditFactor->setText(QLatin1String(kNotAvailable));
+    }
+    ui->EditFactor->setCursorPosition(0);
+}
+
+void TMainForm::CopyConversion()
+{
+    const QString from = ui->EditFromValue->text() + QLatin1Char(' ') + ui->LblFromUnit->text();
+    const QString to = ui->EditToValue->text() + QLatin1Char(' ') + ui->LblToUnit->text();
+    QGuiApplication::clipboard()->setText(Reverse ? to + QStringLiteral(" = ") + from
+                                                  : from + QStringLiteral(" = ") + to);
+}
+
+void TMainForm::DropStaleReferences()
+{
+    bool fromFound = false;
+    bool toFound = false;
+    bool filterFound = false;
+    for (int c = 0; c < FCatalogue->Count(); ++c) {
+        TConvCategory* category = FCatalogue->Categories(c);
+        filterFound = filterFound || category == CategoryFilter;
+        for (int u = 0; u < category->UnitCount(); ++u) {
+            fromFound = fromFound || category->Units(u) == FromUnit;
+            toFound = toFound || category->Units(u) == ToUnit;
+        }
+    }
+    if (!fromFound)
+        FromUnit = nullptr;
+    if (!toFound)
+        ToUnit = nullptr;
+    if (!filterFound)
+        CategoryFilter = nullptr;
+    ClearUnitLists();
+}
+
+void TMainForm::RefreshAfterPreferences()
+{
+    try {
+        if (!FReadOnly)
+            SaveCustomUnits();
+        const QString category = ui->CmbCats->currentText();
+        // The dialog may have deleted, moved or added units: forget what is gone and
+        // rebuild every list from the catalogue as it is now.
+        DropStaleReferences();
+        FillCategories();
+        int index = 0;
+        for (int i = 0; i < ui->CmbCats->count(); ++i) {
+            if (QString::compare(ui->CmbCats->itemText(i), category, Qt::CaseInsensitive) == 0) {
+                index = i;
+                break;
+            }
+        }
+        FSelecting = true;
+        ui->CmbCats->setCurrentIndex(index);
+        FSelecting = false;
+        CategoryFilter = reinterpret_cast<TConvCategory*>(ui->CmbCats->itemData(index).value<quintptr>());
+        // The output list is rebuilt too, so that it lists units the dialog added; the
+        // output unit stays when it is still in the input unit's category.
+        TConvUnit* keptToUnit = ToUnit;
+        if (FromUnit != nullptr && keptToUnit != nullptr && keptToUnit->Category == FromUnit->Category) {
+            std::vector<TListEntry> entries;
+            for (int i = 0; i < FromUnit->Category->UnitCount(); ++i)
+                entries.push_back({FromUnit->Category->Units(i)->Name, FromUnit->Category->Units(i)});
+            SortEntries(entries);
+            FSelecting = true;
+            FillList(ui->LstToUnits, entries);
+            FSelecting = false;
+            for (int i = 0; i < ui->LstToUnits->count(); ++i) {
+                if (UnitOf(ui->LstToUnits->item(i)) == keptToUnit)
+                    SelectListRow(ui->LstToUnits, i);
+            }
+        } else {
+            ToUnit = nullptr;
+        }
+        FillFromUnits();
+    } catch (...) {
+        ReloadCatalogue();
+        throw;
+    }
+}
