@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <bit>
 #include <optional>
-#include <set>
 #include <stdexcept>
 
 namespace {
@@ -105,52 +104,77 @@ template <typename List> int SearchSorted(const List& list, const QString& name,
     return low;
 }
 
-// Fills an empty list from a file in file order, checking each name against those before
-// it as it arrives (so the first duplicate in the file is the one reported), and sorts
-// the list once at the end. A file in catalogue order costs one comparison a record; any
-// other order costs O(n log n) instead of shifting the list at every insertion.
+// Fills an empty list from a file. Records are taken in file order and sorted once at the
+// end: a file in catalogue order (as the writers emit it) costs one comparison a record,
+// any other order O(n log n) rather than a shift of the list at every insertion.
+// Duplicates are found after sorting; the one reported is the first record that, in file
+// order, repeats an earlier name, as inserting one by one would have found it.
 template <typename T> class TLoadingList
 {
 public:
     explicit TLoadingList(std::vector<std::unique_ptr<T>>& list) : FList(list) {}
     TLoadingList(const TLoadingList&) = delete;
     TLoadingList& operator=(const TLoadingList&) = delete;
-    ~TLoadingList() { Finish(); }
 
-    // False (and the item stays with the caller) when the name is taken.
-    bool Add(std::unique_ptr<T>& item)
+    // Runs read for each of count records; on a repeated name throws message with the
+    // name. A read that fails after a repeat reports the repeat, which came first in the
+    // file. On any failure the list is left empty.
+    template <typename Read> void Load(qint32 count, Read read, const char* message)
     {
-        if (FSorted && !FList.empty() && CompareNames(FList.back()->Name, item->Name) >= 0) {
-            FSorted = false;
-            for (const auto& earlier : FList)
-                FSeen.insert(earlier.get());
+        try {
+            for (qint32 i = 0; i < count; ++i)
+                Add(read());
+        } catch (...) {
+            const std::optional<QString> repeat = Finish();
+            FList.clear();
+            if (repeat)
+                throw EConvError(QString::fromLatin1(message).arg(*repeat));
+            throw;
         }
-        if (!FSorted && !FSeen.insert(item.get()).second)
-            return false;
-        FList.push_back(std::move(item));
-        return true;
-    }
-
-    void Finish()
-    {
-        if (!FSorted) {
-            std::stable_sort(FList.begin(), FList.end(),
-                             [](const auto& a, const auto& b) { return Less(a.get(), b.get()); });
-            FSorted = true;
-            FSeen.clear();
+        if (const std::optional<QString> repeat = Finish()) {
+            FList.clear();
+            throw EConvError(QString::fromLatin1(message).arg(*repeat));
         }
     }
 
 private:
-    static bool Less(const T* a, const T* b) { return CompareNames(a->Name, b->Name) < 0; }
-    struct TLess
+    void Add(std::unique_ptr<T> item)
     {
-        bool operator()(const T* a, const T* b) const { return Less(a, b); }
-    };
+        if (FSorted && !FList.empty() && CompareNames(FList.back()->Name, item->Name) >= 0)
+            FSorted = false;
+        FList.push_back(std::move(item));
+    }
+
+    // Sorts the list; gives the name of the first repeat in file order, if there is one.
+    std::optional<QString> Finish()
+    {
+        if (FSorted)
+            return std::nullopt;
+        FSorted = true;
+        const size_t count = FList.size();
+        std::vector<size_t> order(count);
+        for (size_t i = 0; i < count; ++i)
+            order[i] = i;
+        std::stable_sort(order.begin(), order.end(),
+                         [this](size_t a, size_t b) { return CompareNames(FList[a]->Name, FList[b]->Name) < 0; });
+        // The sort is stable, so within a run of equal names file order holds.
+        size_t repeat = count;
+        for (size_t k = 1; k < count; ++k) {
+            if (CompareNames(FList[order[k - 1]]->Name, FList[order[k]]->Name) == 0)
+                repeat = std::min(repeat, order[k]);
+        }
+        if (repeat < count)
+            return FList[repeat]->Name;
+        std::vector<std::unique_ptr<T>> sorted;
+        sorted.reserve(count);
+        for (size_t i : order)
+            sorted.push_back(std::move(FList[i]));
+        FList.swap(sorted);
+        return std::nullopt;
+    }
 
     std::vector<std::unique_ptr<T>>& FList;
     bool FSorted = true;
-    std::set<const T*, TLess> FSeen;
 };
 
 template <typename List, typename T> int PositionOfObject(const List& list, const T* object)
@@ -480,13 +504,14 @@ void TConvCategory::LoadFromStream(TDataReader& reader, bool custom)
     const qint32 count = reader.ReadInt32();
     reader.CheckCount(count, 4 + 1 + 8);
     if (FUnits.empty()) {
-        TLoadingList<TConvUnit> units(FUnits);
-        for (qint32 i = 0; i < count; ++i) {
-            std::unique_ptr<TConvUnit> unit = TConvUnit::CreateFromStream(this, reader);
-            unit->Custom = custom;
-            if (!units.Add(unit))
-                throw EConvError(QString::fromLatin1(kUnitExists).arg(unit->Name));
-        }
+        TLoadingList<TConvUnit>(FUnits).Load(
+            count,
+            [&] {
+                std::unique_ptr<TConvUnit> unit = TConvUnit::CreateFromStream(this, reader);
+                unit->Custom = custom;
+                return unit;
+            },
+            kUnitExists);
     } else {
         for (qint32 i = 0; i < count; ++i) {
             std::unique_ptr<TConvUnit> unit = TConvUnit::CreateFromStream(this, reader);
@@ -619,12 +644,9 @@ void TConvCategories::LoadFromStream(TDataReader& reader, bool custom)
         const qint32 count = reader.ReadInt32();
         reader.CheckCount(count, 4 + 1 + 4);
         if (FCategories.empty()) {
-            TLoadingList<TConvCategory> categories(FCategories);
-            for (qint32 i = 0; i < count; ++i) {
-                std::unique_ptr<TConvCategory> category = TConvCategory::CreateFromStream(this, reader, custom);
-                if (!categories.Add(category))
-                    throw EConvError(QString::fromLatin1(kCategoryExists).arg(category->Name));
-            }
+            TLoadingList<TConvCategory>(FCategories)
+                .Load(
+                    count, [&] { return TConvCategory::CreateFromStream(this, reader, custom); }, kCategoryExists);
         } else {
             for (qint32 i = 0; i < count; ++i) {
                 std::unique_ptr<TConvCategory> category = TConvCategory::CreateFromStream(this, reader, custom);
