@@ -270,7 +270,8 @@ TCustomUnitsPage::TCustomUnitsPage(QWidget* parent) : QWidget(parent), ui(std::m
     });
     connect(ui->VSUnits, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         CustomPopupPopup();
-        FCustomPopup->popup(ui->VSUnits->viewport()->mapToGlobal(pos));
+        FPopupPosition = ui->VSUnits->viewport()->mapToGlobal(pos);
+        FCustomPopup->popup(FPopupPosition);
     });
     // Only choices of the user: the page's own changes of the lists run no handler.
     connect(ui->CmbCategory, &QComboBox::activated, this, [this] { CmbCategoryChange(); });
@@ -279,7 +280,8 @@ TCustomUnitsPage::TCustomUnitsPage(QWidget* parent) : QWidget(parent), ui(std::m
     connect(ui->BtnDelete, &QPushButton::clicked, this, [this] { BtnDeleteClick(); });
     connect(ui->NewItem1, &QAction::triggered, this, [this] { BtnNewClick(); });
     connect(ui->Delete1, &QAction::triggered, this, [this] { BtnDeleteClick(); });
-    connect(ui->WhatsThis2, &QAction::triggered, this, [this] { Q_EMIT WhatsThisRequested(kUnitListHelpContext); });
+    connect(ui->WhatsThis2, &QAction::triggered, this,
+            [this] { Q_EMIT WhatsThisRequested(kUnitListHelpContext, FPopupPosition); });
     connect(ui->EditName, &QLineEdit::textEdited, this, [this] { FEditRefused = false; });
     connect(ui->EditFactor, &QLineEdit::textEdited, this, [this] { FEditRefused = false; });
     ui->EditName->installEventFilter(this);

@@ -4,6 +4,7 @@
 #include "NumberFormat.h"
 
 #include <QElapsedTimer>
+#include <QPoint>
 #include <QString>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
@@ -208,8 +209,9 @@ public:
     QMenu* CustomPopup() const { return FCustomPopup; }
 
 Q_SIGNALS:
-    // "What's This?" of the list's menu: the dialog shows the pop-up topic.
-    void WhatsThisRequested(int helpContext);
+    // "What's This?" of the list's menu: the dialog shows the pop-up topic where the menu
+    // was opened.
+    void WhatsThisRequested(int helpContext, const QPoint& globalPosition);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -227,6 +229,7 @@ private:
 
     std::unique_ptr<Ui::TCustomUnitsPage> ui;
     QMenu* FCustomPopup = nullptr;
+    QPoint FPopupPosition;
     TConvCategories* FCatalogue = nullptr;
     std::function<TFormatSettings()> FFormat;
     TInputBox FInputBox;
