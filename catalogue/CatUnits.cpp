@@ -302,13 +302,6 @@ QString TDataReader::ReadName()
     return Win1252::Decode(ReadBytes(length));
 }
 
-void TDataReader::CheckCount(qint32 count, qint64 minRecordSize) const
-{
-    const qint64 remaining = Remaining();
-    if (count > 0 && remaining >= 0 && count > remaining / minRecordSize)
-        ThrowInvalidFile();
-}
-
 void TDataWriter::WriteBytes(const QByteArray& bytes)
 {
     if (FStream.write(bytes) != bytes.size())
@@ -502,7 +495,6 @@ void TConvCategory::LoadFromStream(TDataReader& reader, bool custom)
 {
     Name = reader.ReadName();
     const qint32 count = reader.ReadInt32();
-    reader.CheckCount(count, 4 + 1 + 8);
     if (FUnits.empty()) {
         TLoadingList<TConvUnit>(FUnits).Load(
             count,
@@ -642,7 +634,6 @@ void TConvCategories::LoadFromStream(TDataReader& reader, bool custom)
 {
     try {
         const qint32 count = reader.ReadInt32();
-        reader.CheckCount(count, 4 + 1 + 4);
         if (FCategories.empty()) {
             TLoadingList<TConvCategory>(FCategories)
                 .Load(

@@ -48,7 +48,9 @@ void SetNamesLocale(const QLocale& locale);
 
 // Reads the little-endian fields of the data files. Every read that cannot be satisfied by
 // what is left of the stream throws EConvError(kInvalidDataFile); nothing is allocated
-// beyond what the stream really holds.
+// beyond what the stream really holds. Counts are not checked ahead: a count larger than
+// the file ends at the first record that is missing, and a problem earlier in the file
+// (such as a repeated name) is the one reported.
 class TDataReader
 {
 public:
@@ -59,9 +61,6 @@ public:
     void Skip(qint64 count);
     // A 32-bit length of 1 or more followed by that many Windows-1252 bytes.
     QString ReadName();
-    // For a count of records of at least minRecordSize bytes each: throws when they cannot
-    // fit into what is left (on a device whose size is known).
-    void CheckCount(qint32 count, qint64 minRecordSize) const;
 
 private:
     void ReadExactly(char* data, qint64 count);

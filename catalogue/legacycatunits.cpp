@@ -54,7 +54,6 @@ bool ConvertLegacyStream(QIODevice& stream, QIODevice& output, TConvCategories* 
 
     if (!custom) {
         const qint32 count = reader.ReadInt32();
-        reader.CheckCount(count, 1 + 4 + 1);
         for (qint32 i = 0; i < count; ++i) {
             const int number = reader.ReadByte();
             const QString name = reader.ReadName();
@@ -73,7 +72,6 @@ bool ConvertLegacyStream(QIODevice& stream, QIODevice& output, TConvCategories* 
     }
 
     const qint32 count = reader.ReadInt32();
-    reader.CheckCount(count, 2 + 1 + 4 + 1 + 8);
     for (qint32 i = 0; i < count; ++i) {
         reader.Skip(2);
         const int number = reader.ReadByte();

@@ -109,6 +109,7 @@ private Q_SLOTS:
     void acceptsOddButValidFiles();
     void refusesDamagedFiles_data();
     void refusesDamagedFiles();
+    void loadsIntoFilledCatalogue();
     void writesRecords_data();
     void writesRecords();
     void writerRefusesUnstorableNames_data();
@@ -227,6 +228,16 @@ void TestDataFiles::refusesDamagedFiles_data()
                   I32(3) + Category("b", {Unit("u", 1)}) + Category("B", {Unit("u", 1)}) + I32(1),
                   "A category with name 'B' already exists."});
 
+    cases.append({"repeated unit before damage is named",
+                  I32(1) + Name("L") + I32(4) + Unit("b", 1) + Unit("a", 1) + Unit("B", 1),
+                  "A unit with the name 'B' already exists."});
+    cases.append(
+        {"damage before a repeat", I32(1) + Name("L") + I32(3) + Unit("b", 1) + Unit("a", 1) + I32(1), invalid});
+    cases.append({"repeated category before a unit repeat",
+                  I32(3) + Category("b", {Unit("u", 1)}) + Category("B", {Unit("u", 1)}) +
+                      Category("c", {Unit("u", 1), Unit("U", 1)}),
+                  "A category with name 'B' already exists."});
+
     for (const TCase& c : cases) {
         QTest::newRow(qPrintable(c.name)) << c.body << false << c.message;
         QTest::newRow(qPrintable(c.name + ", sequential")) << c.body << true << c.message;
@@ -251,6 +262,32 @@ void TestDataFiles::refusesDamagedFiles()
         QFAIL("a damaged file was read");
     } catch (const EConvError& error) {
         QCOMPARE(error.Message(), message);
+    }
+    QCOMPARE(catalogue.Count(), 0);
+}
+
+void TestDataFiles::loadsIntoFilledCatalogue()
+{
+    QByteArray first = SmallBody();
+    QByteArray second = I32(2) + Category("Area", {Unit("Acre", 2.5)}) + Category("Bits", {Unit("Byte", 8)});
+    QByteArray clash = I32(2) + Category("Cells", {Unit("Cell", 1)}) + Category("LENGTH", {Unit("Rod", 1)});
+    TConvCategories catalogue;
+    for (QByteArray* body : {&first, &second}) {
+        QBuffer buffer(body);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        catalogue.LoadFromStream(buffer, false);
+    }
+    QCOMPARE(Listing(catalogue),
+             (QStringList{"Area", "Area/Acre=2.5", "Bits", "Bits/Byte=8", "Length", "Length/foot=3.28084",
+                          "Length/Metre=1", "temperature[T]", "temperature/Degrees Celsius=1"}));
+
+    QBuffer buffer(&clash);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    try {
+        catalogue.LoadFromStream(buffer, false);
+        QFAIL("a taken category name was accepted");
+    } catch (const EConvError& error) {
+        QCOMPARE(error.Message(), QStringLiteral("A category with name 'LENGTH' already exists."));
     }
     QCOMPARE(catalogue.Count(), 0);
 }
