@@ -285,7 +285,9 @@ enum class TParseStatus
 // 17 + 767 digits decide the rounding of every double, so this keeps reading exact.
 constexpr int kKeptDigits = 800;
 
-TParseStatus Parse(const QString& text, const TSeparators& separators, double& result)
+// Any text: keeps the significant digits in a bounded buffer and hands std::from_chars a
+// normalised "digits e exponent" text.
+TParseStatus ParseLong(const QString& text, const TSeparators& separators, double& result)
 {
     const QChar* p = text.constData();
     const QChar* const end = p + text.size();
@@ -407,6 +409,108 @@ TParseStatus Parse(const QString& text, const TSeparators& separators, double& r
     }
     result = negative ? -value : value;
     return TParseStatus::Ok;
+}
+
+// Texts of this length or shorter take the direct way.
+constexpr qsizetype kShortText = 200;
+
+// The common short text: the separators are mapped to plain ASCII, the grammar is checked,
+// and std::from_chars reads the number straight from the mapped text.
+TParseStatus ParseShort(const QString& text, const TSeparators& separators, double& result)
+{
+    char buf[kShortText];
+    qsizetype n = 0;
+    const bool hasThousands = separators.Thousands.has_value();
+    const char16_t thousands = hasThousands ? separators.Thousands->unicode() : 0;
+    const char16_t decimal = separators.Decimal.unicode();
+    const char16_t* const source = reinterpret_cast<const char16_t*>(text.constData());
+
+    // Usually text and separators are plain ASCII: narrow first, then remove and map the
+    // few separators. Branches per character are what a parse of a short text costs most.
+    char16_t all = decimal | thousands;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        all |= source[i];
+        buf[i] = char(source[i]);
+    }
+    if (all < 0x80) {
+        n = text.size();
+        if (hasThousands) {
+            char* w = static_cast<char*>(std::memchr(buf, char(thousands), size_t(n)));
+            if (w) {
+                for (const char* r = w; r != buf + n; ++r) {
+                    if (*r != char(thousands))
+                        *w++ = *r;
+                }
+                n = w - buf;
+            }
+        }
+        if (decimal != u'.') {
+            for (char* r = buf; (r = static_cast<char*>(std::memchr(r, char(decimal), size_t(buf + n - r))));)
+                *r = '.';
+        }
+    } else {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t c = source[i];
+            if (hasThousands && c == thousands)
+                continue;
+            if (c == u'.' || c == decimal)
+                buf[n++] = '.';
+            else if (c < 0x80)
+                buf[n++] = char(c);
+            else
+                return TParseStatus::Syntax; // nothing else outside ASCII is in the grammar
+        }
+    }
+    const char* p = buf;
+    const char* const end = buf + n;
+    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+
+    while (p != end && *p == ' ')
+        ++p;
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    // std::from_chars reads digits, point and exponent exactly as the grammar has them; only
+    // the words it also knows (inf, nan) and a second sign must not reach it.
+    if (p == end || !(isDigit(*p) || *p == '.'))
+        return TParseStatus::Syntax;
+    double value = 0;
+    auto res = std::from_chars(p, end, value);
+    bool lonePoint = false;
+    if (res.ec == std::errc::invalid_argument) {
+        // The grammar's number without digits: a lone point, zero.
+        if (*p != '.' || (p + 1 != end && isDigit(p[1])))
+            return TParseStatus::Syntax;
+        value = 0;
+        res.ptr = p + 1;
+        lonePoint = true;
+    } else if (res.ec == std::errc::result_out_of_range) {
+        // Overflow or underflow; the long way tells which.
+        return ParseLong(text, separators, result);
+    }
+    // What from_chars leaves: an exponent marker without digits (exponent 0), or after a
+    // lone point the whole exponent, which scales zero; then blanks.
+    p = res.ptr;
+    if (p != end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        if (p != end && (*p == '+' || *p == '-'))
+            ++p;
+        while (lonePoint && p != end && isDigit(*p))
+            ++p;
+    }
+    while (p != end && *p == ' ')
+        ++p;
+    if (p != end)
+        return TParseStatus::Syntax;
+    result = negative ? -value : value;
+    return TParseStatus::Ok;
+}
+
+TParseStatus Parse(const QString& text, const TSeparators& separators, double& result)
+{
+    return text.size() <= kShortText ? ParseShort(text, separators, result) : ParseLong(text, separators, result);
 }
 
 } // namespace
