@@ -110,6 +110,7 @@ private Q_SLOTS:
     void refusesDamagedFiles_data();
     void refusesDamagedFiles();
     void loadsIntoFilledCatalogue();
+    void namesKeepEveryByte();
     void writesRecords_data();
     void writesRecords();
     void writerRefusesUnstorableNames_data();
@@ -290,6 +291,27 @@ void TestDataFiles::loadsIntoFilledCatalogue()
         QCOMPARE(error.Message(), QStringLiteral("A category with name 'LENGTH' already exists."));
     }
     QCOMPARE(catalogue.Count(), 0);
+}
+
+void TestDataFiles::namesKeepEveryByte()
+{
+    // Every byte value, the five the code page leaves unassigned among them, reads and
+    // writes back unchanged.
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all += char(b);
+    QByteArray body = I32(1) + Category(all.mid(1), {Unit(all.left(128), 1.0), Unit(all.mid(128), 2.0)});
+    QBuffer input(&body);
+    QVERIFY(input.open(QIODevice::ReadOnly));
+    TConvCategories catalogue;
+    catalogue.LoadFromStream(input, false);
+    QCOMPARE(catalogue.Categories(0)->Units(0)->Name.size(), 128);
+
+    QByteArray written;
+    QBuffer output(&written);
+    QVERIFY(output.open(QIODevice::WriteOnly));
+    catalogue.SaveToStream(output, TUnitFilter::ufAll);
+    QCOMPARE(written.toHex(' '), body.toHex(' '));
 }
 
 void TestDataFiles::writesRecords_data()
