@@ -241,6 +241,7 @@ void TestNumberFormat::parseValue_data()
     QTest::newRow("blanks and exponent") << " -2.5e3 " << point << comma << -2500.0;
     QTest::newRow("exponent without digits") << "1E" << point << comma << 1.0;
     QTest::newRow("lone point") << "." << point << comma << 0.0;
+    QTest::newRow("sign and point") << "-.E7" << point << comma << -0.0;
     QTest::newRow("comma decimal grouped") << "1.234,5" << comma << point << 1234.5;
     QTest::newRow("point removed as group") << "1.5" << comma << point << 15.0;
 
@@ -293,15 +294,18 @@ void TestNumberFormat::parseValue()
     QFETCH(double, expected);
 
     const TSeparators separators = Separators(decimal.unicode(), thousands.unicode());
-    if (std::isnan(expected)) {
-        QVERIFY_THROWS_EXCEPTION(EParseError, ParseValue(text, separators));
-        QVERIFY(!TryParseValue(text, separators));
-        return;
+    // Short texts and long ones are read by different means; leading blanks make any text long.
+    for (const QString& typed : {text, QString(300, u' ') + text}) {
+        if (std::isnan(expected)) {
+            QVERIFY_THROWS_EXCEPTION(EParseError, ParseValue(typed, separators));
+            QVERIFY(!TryParseValue(typed, separators));
+            continue;
+        }
+        const double value = ParseValue(typed, separators);
+        QCOMPARE(value, expected);
+        QCOMPARE(std::signbit(value), std::signbit(expected));
+        QCOMPARE(TryParseValue(typed, separators), std::optional<double>(expected));
     }
-    const double value = ParseValue(text, separators);
-    QCOMPARE(value, expected);
-    QCOMPARE(std::signbit(value), std::signbit(expected));
-    QCOMPARE(TryParseValue(text, separators), std::optional<double>(expected));
 }
 
 void TestNumberFormat::parseRefused_data()
@@ -327,6 +331,11 @@ void TestNumberFormat::parseRefused_data()
     QTest::newRow("nan") << "nan";
     QTest::newRow("arabic-indic digit") << QString::fromUtf16(u"\u0661");
     QTest::newRow("full-width digit") << QString::fromUtf16(u"\uFF11");
+    QTest::newRow("character ending in a digit's byte") << QString::fromUtf16(u"\u0131\u0132");
+    QTest::newRow("latin-1 fraction") << QString::fromUtf16(u"\u00BD");
+    QTest::newRow("nul") << QString(QChar(0)) + "1";
+    QTest::newRow("minus sign") << QString::fromUtf16(u"\u22121");
+    QTest::newRow("infinity word") << "infinity";
     QTest::newRow("overflow") << "1e309";
     QTest::newRow("just above DBL_MAX") << "1.7976931348623159e308";
     QTest::newRow("negative overflow") << "-1e309";
@@ -338,8 +347,10 @@ void TestNumberFormat::parseRefused()
 {
     QFETCH(QString, text);
     const TSeparators separators = Separators(u'.', u',');
-    QVERIFY_THROWS_EXCEPTION(EParseError, ParseValue(text, separators));
-    QVERIFY(!TryParseValue(text, separators));
+    for (const QString& typed : {text, QString(300, u' ') + text}) {
+        QVERIFY_THROWS_EXCEPTION(EParseError, ParseValue(typed, separators));
+        QVERIFY(!TryParseValue(typed, separators));
+    }
 }
 
 // What the program shows, the program reads back: with 18 digits every double survives,
