@@ -105,7 +105,7 @@ public:
         for (const char* p = buf; p != res.ptr; ++p)
             Put(*p);
     }
-    QString Text() const { return QString::fromUtf16(FBuf, FLen); }
+    QString Text() const { return QString(reinterpret_cast<const QChar*>(FBuf), FLen); }
 
 private:
     char16_t FBuf[96];
