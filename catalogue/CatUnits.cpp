@@ -14,9 +14,10 @@
 
 namespace {
 
-// The comparison behind every name lookup. A collator of the user's locale when it really
-// ignores case; Qt without a collation library, and the C locale, compare code points
-// with case, so there the comparison falls back to plain case folding.
+// The comparison behind every name lookup: a collator of the user's locale when it really
+// ignores case. Under the C locale, and in a Qt built without a collation library, a
+// QCollator works on code points and does not reliably ignore case (its sort keys keep
+// it), so there the comparison is plain case folding.
 class TNameCollation
 {
 public:
