@@ -18,6 +18,12 @@
 #include <QMenuBar>
 #include <QTimer>
 
+// The resources live in the window library; a static library needs them named once.
+static void InitResources()
+{
+    Q_INIT_RESOURCE(morvex);
+}
+
 namespace {
 
 // The maker's web site, shown in the caption, the footers and the logo's hint.
@@ -37,6 +43,7 @@ constexpr int kDesignedNonClientHeight = 343 - 297;
 TMainForm::TMainForm(const QString& dataFolder, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>())
 {
+    InitResources();
     ui->setupUi(this);
     ConnectHandlers();
     FormCreate(dataFolder, arguments);
@@ -184,7 +191,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
         // The combo passes its keys on to its line edit: count each key once.
         if (unitBox && watched != ui->CmbFromUnit->lineEdit())
             EditToUnitKeyDown(key->key());
-        if ((watched == ui->EditFromValue || watched == ui->EditToValue) && EditFromValueKeyPress(key->text()))
+        if ((watched == ui->EditFromValue || watched == ui->EditToValue) &&
+            EditFromValueKeyPress(key->text(), key->modifiers()))
             return true;
         break;
     }
@@ -208,15 +216,29 @@ void TMainForm::ReadVersionInfo()
     FFileVersion = QStringLiteral(MORVEX_FILE_VERSION);
 }
 
+namespace {
+
+// The file's read-only attribute: the user may not write it, or nobody may (a file without
+// any write permission counts as read-only even for an administrator, who could write it
+// anyway). A file that does not exist counts as read-only too.
+bool IsReadOnlyFile(const QString& path)
+{
+    const QFileInfo info(path);
+    constexpr QFile::Permissions anyWrite =
+        QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther;
+    return !info.exists() || !info.isWritable() || (info.permissions() & anyWrite) == 0;
+}
+
+} // namespace
+
 void TMainForm::DetectReadOnly(const QStringList& arguments)
 {
-    // A file that does not exist is not writable either, so a folder without units.dat
-    // counts as read-only; its loading reports the missing file.
-    const QFileInfo custom(FDataFolder + QStringLiteral("custom.dat"));
-    if (custom.exists())
-        FReadOnly = !custom.isWritable();
+    // A folder without units.dat counts as read-only; its loading reports the missing file.
+    const QString custom = FDataFolder + QStringLiteral("custom.dat");
+    if (QFileInfo::exists(custom))
+        FReadOnly = IsReadOnlyFile(custom);
     else
-        FReadOnly = !QFileInfo(FDataFolder + QStringLiteral("units.dat")).isWritable();
+        FReadOnly = IsReadOnlyFile(FDataFolder + QStringLiteral("units.dat"));
     for (const QString& argument : arguments) {
         if (argument.toLower() == QLatin1String("/readonly"))
             FReadOnly = true;

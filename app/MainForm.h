@@ -133,8 +133,8 @@ private:
 
     // Key-down of both unit boxes: Backspace and Delete stop the next completion.
     void EditToUnitKeyDown(int key);
-    // Key filter of both value boxes; true when the character is to be discarded.
-    bool EditFromValueKeyPress(const QString& text) const;
+    // Key filter of both value boxes; true when the typed character is to be discarded.
+    bool EditFromValueKeyPress(const QString& text, Qt::KeyboardModifiers modifiers) const;
     // Type-ahead shared by the two unit boxes.
     void SearchUnit(QListWidget* list, bool fromSide);
     void AddRecentUnit(const QString& name);

@@ -334,9 +334,10 @@ void TMainForm::EditToUnitKeyDown(int key)
     NoSearch = key == Qt::Key_Backspace || key == Qt::Key_Delete;
 }
 
-bool TMainForm::EditFromValueKeyPress(const QString& text) const
+bool TMainForm::EditFromValueKeyPress(const QString& text, Qt::KeyboardModifiers modifiers) const
 {
-    if (text.size() != 1)
+    // Clipboard and other command keys are no typed characters.
+    if (text.size() != 1 || (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
         return false;
     const QChar c = text.front();
     const TSeparators separators = SystemSeparators();
