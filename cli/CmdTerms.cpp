@@ -16,6 +16,15 @@ void Fail(const QString& message)
     QTextStream(stderr) << "morvex: " << message << '\n';
 }
 
+// The parser names the executable in its usage line; the command's own name reads better.
+QString HelpText(const QCommandLineParser& parser, const QString& command)
+{
+    QString text = parser.helpText();
+    const qsizetype lineEnd = text.indexOf(u'\n');
+    text.replace(0, lineEnd, QStringLiteral("Usage: %1 SOURCE -o FILE").arg(command));
+    return text;
+}
+
 } // namespace
 
 int CmdBuildTerms(const QStringList& args)
@@ -33,12 +42,12 @@ int CmdBuildTerms(const QStringList& args)
         return ExitUsage;
     }
     if (parser.isSet(QStringLiteral("help"))) {
-        QTextStream(stdout) << parser.helpText();
+        QTextStream(stdout) << HelpText(parser, args.value(0));
         return ExitOk;
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != 1 || !parser.isSet(outputOption)) {
-        QTextStream(stderr) << parser.helpText();
+        QTextStream(stderr) << HelpText(parser, args.value(0));
         return ExitUsage;
     }
 
