@@ -1,5 +1,6 @@
 #include "SettingsStore.h"
 
+#include "CatUnits.h"
 #include "defreg.h"
 
 namespace {
@@ -113,6 +114,17 @@ QSize FitToPagesSize(const QRect& pageControl, const QSize& windowSize, const QS
 {
     return {pageControl.width() + pageControl.left() + (windowSize.width() - clientSize.width()),
             pageControl.height() + pageControl.top() + (windowSize.height() - clientSize.height()) - 1};
+}
+
+int RestoredIndex(const QStringList& entries, const QString& stored)
+{
+    if (entries.isEmpty())
+        return -1;
+    for (int i = 0; i < entries.size(); ++i) {
+        if (CompareNames(entries.at(i), stored) == 0)
+            return i;
+    }
+    return 0;
 }
 
 QRect RestoredGeometry(const TStoredSettings& values, const QRect& current, bool largeFonts)

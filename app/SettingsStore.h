@@ -130,6 +130,10 @@ void SaveSettings(const TStoredSettings& values);
 // On a large-fonts screen this size is both the window's size and its minimum.
 QSize FitToPagesSize(const QRect& pageControl, const QSize& windowSize, const QSize& clientSize);
 
+// Entry to select for a stored text (steps 4 to 6 above): the first entry equal to it
+// ignoring case by the catalogue's comparison of names, else entry 0; -1 for no entries.
+int RestoredIndex(const QStringList& entries, const QString& stored);
+
 // Outer geometry after a restore: stored values where present, the current ones elsewhere.
 // With largeFonts the stored size is ignored (the caller fits the window instead).
 QRect RestoredGeometry(const TStoredSettings& values, const QRect& current, bool largeFonts);

@@ -300,6 +300,31 @@ private Q_SLOTS:
         QVERIFY(OpenMorvexSettings()->fileName().startsWith(FDir.path()));
     }
 
+    void restoredIndex_data()
+    {
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("expected");
+
+        const QStringList categories = {"*All units", "Length", "Pressure", "Temperature"};
+        QTest::newRow("all units") << categories << "*All units" << 0;
+        QTest::newRow("same case") << categories << "Pressure" << 2;
+        QTest::newRow("other case") << categories << "pRESSURE" << 2;
+        QTest::newRow("accented other case") << QStringList{"Metre", "Ångström"} << "ångström" << 1;
+        QTest::newRow("gone") << categories << "Viscosity" << 0;
+        QTest::newRow("empty text") << categories << "" << 0;
+        QTest::newRow("first of two") << QStringList{"A", "Bar", "BAR"} << "bar" << 1;
+        QTest::newRow("no entries") << QStringList() << "Length" << -1;
+    }
+
+    void restoredIndex()
+    {
+        QFETCH(QStringList, entries);
+        QFETCH(QString, stored);
+        QFETCH(int, expected);
+        QCOMPARE(SettingsStore::RestoredIndex(entries, stored), expected);
+    }
+
     void restoredGeometry_data()
     {
         QTest::addColumn<bool>("stored");
