@@ -373,7 +373,8 @@ TParseStatus ParseLong(const QString& text, const TSeparators& separators, doubl
     }
     while (peek() == u' ')
         ++p;
-    if (peek() != 0)
+    peek(); // steps over trailing thousands separators
+    if (p != end)
         return TParseStatus::Syntax;
 
     if (count == 0) {

@@ -333,7 +333,8 @@ void TestNumberFormat::parseRefused_data()
     QTest::newRow("full-width digit") << QString::fromUtf16(u"\uFF11");
     QTest::newRow("character ending in a digit's byte") << QString::fromUtf16(u"\u0131\u0132");
     QTest::newRow("latin-1 fraction") << QString::fromUtf16(u"\u00BD");
-    QTest::newRow("nul") << QString(QChar(0)) + "1";
+    QTest::newRow("leading nul") << QString(QChar(0)) + "1";
+    QTest::newRow("trailing nul") << "1" + QString(QChar(0));
     QTest::newRow("minus sign") << QString::fromUtf16(u"\u22121");
     QTest::newRow("infinity word") << "infinity";
     QTest::newRow("overflow") << "1e309";
