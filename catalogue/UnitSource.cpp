@@ -25,6 +25,39 @@ QString Located(const QString& fileName, int line, const QString& message)
     return QStringLiteral("%1:%2: %3").arg(fileName).arg(line).arg(message);
 }
 
+// Length of the number literal at pos (digits, point, exponent), 0 if none.
+qsizetype LiteralLength(const QString& text, qsizetype pos)
+{
+    qsizetype i = pos;
+    qsizetype digits = 0;
+    while (i < text.size() && text[i].isDigit() && text[i].unicode() < 0x80) {
+        ++i;
+        ++digits;
+    }
+    if (i < text.size() && text[i] == QLatin1Char('.')) {
+        ++i;
+        while (i < text.size() && text[i].isDigit() && text[i].unicode() < 0x80) {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0)
+        return 0;
+    if (i < text.size() && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E'))) {
+        qsizetype j = i + 1;
+        if (j < text.size() && (text[j] == QLatin1Char('+') || text[j] == QLatin1Char('-')))
+            ++j;
+        qsizetype expDigits = 0;
+        while (j < text.size() && text[j].isDigit() && text[j].unicode() < 0x80) {
+            ++j;
+            ++expDigits;
+        }
+        if (expDigits > 0)
+            i = j;
+    }
+    return i - pos;
+}
+
 // Recursive descent over one expression. Numbers are read twice: into long double for the
 // arithmetic, and into double so that an expression that is a lone number (what a dump
 // writes) gives exactly the double it was written from, without a second rounding.
@@ -35,16 +68,9 @@ public:
 
     double Evaluate()
     {
-        SkipBlanks();
-        if (AtEnd())
-            throw EUnitSourceError(QStringLiteral("empty expression"));
         if (const auto lone = LoneNumber())
             return *lone;
-        const long double value = Sum();
-        SkipBlanks();
-        if (!AtEnd())
-            throw EUnitSourceError(QStringLiteral("unexpected '%1' in expression '%2'").arg(FText.mid(FPos), FText));
-        return static_cast<double>(value);
+        return static_cast<double>(EvaluateExtended());
     }
 
     long double EvaluateExtended()
@@ -79,39 +105,6 @@ private:
         return false;
     }
 
-    // Length of the number literal at pos (digits, point, exponent), 0 if none.
-    qsizetype NumberLength(qsizetype pos) const
-    {
-        qsizetype i = pos;
-        qsizetype digits = 0;
-        while (i < FText.size() && FText[i].isDigit() && FText[i].unicode() < 0x80) {
-            ++i;
-            ++digits;
-        }
-        if (i < FText.size() && FText[i] == QLatin1Char('.')) {
-            ++i;
-            while (i < FText.size() && FText[i].isDigit() && FText[i].unicode() < 0x80) {
-                ++i;
-                ++digits;
-            }
-        }
-        if (digits == 0)
-            return 0;
-        if (i < FText.size() && (FText[i] == QLatin1Char('e') || FText[i] == QLatin1Char('E'))) {
-            qsizetype j = i + 1;
-            if (j < FText.size() && (FText[j] == QLatin1Char('+') || FText[j] == QLatin1Char('-')))
-                ++j;
-            qsizetype expDigits = 0;
-            while (j < FText.size() && FText[j].isDigit() && FText[j].unicode() < 0x80) {
-                ++j;
-                ++expDigits;
-            }
-            if (expDigits > 0)
-                i = j;
-        }
-        return i - pos;
-    }
-
     template <typename T> T ReadLiteral(const std::string& literal) const
     {
         T value{};
@@ -139,8 +132,7 @@ private:
             return negative ? -HUGE_VAL : HUGE_VAL;
         if (text == QLatin1String("nan"))
             return std::nan("");
-        const TExpressionParser inner(text, FNames);
-        if (text.isEmpty() || inner.NumberLength(0) != text.size())
+        if (text.isEmpty() || LiteralLength(text, 0) != text.size())
             return std::nullopt;
         const double value = ReadLiteral<double>(text.toStdString());
         return negative ? -value : value;
@@ -217,7 +209,7 @@ private:
                 throw EUnitSourceError(QStringLiteral("missing ')' in '%1'").arg(FText));
             return value;
         }
-        if (const qsizetype length = NumberLength(FPos); length > 0) {
+        if (const qsizetype length = LiteralLength(FText, FPos); length > 0) {
             const std::string literal = FText.mid(FPos, length).toStdString();
             FPos += length;
             return ReadLiteral<long double>(literal);
@@ -318,7 +310,7 @@ void ReadDefine(const QStringList& fields, QHash<QString, long double>& names)
     if (!IsIdentifier(name))
         throw EUnitSourceError(QStringLiteral("'%1' is not a valid name").arg(name));
     if (names.contains(name) || name == QLatin1String("pi"))
-        throw EUnitSourceError(QStringLiteral("'%1' is defined twice").arg(name));
+        throw EUnitSourceError(QStringLiteral("'%1' is already defined").arg(name));
     TSourceUnit annotations;
     ReadAnnotations(fields, 1, annotations);
     if (!annotations.Gnu.isEmpty() || !annotations.NoCounterpart.isEmpty())

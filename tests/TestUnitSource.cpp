@@ -292,9 +292,9 @@ void TestUnitSource::parseRejects_data()
     QTest::newRow("bad definition name") << QByteArray("@define 2ft = 0.6\n") << "src.txt:1:"
                                          << "'2ft'";
     QTest::newRow("definition twice") << QByteArray("@define ft = 1\n@define ft = 2\n") << "src.txt:2:"
-                                      << "twice";
+                                      << "already defined";
     QTest::newRow("pi redefined") << QByteArray("@define pi = 3\n") << "src.txt:1:"
-                                  << "twice";
+                                  << "already defined";
     QTest::newRow("counterpart on a definition") << QByteArray("@define ft = 1\tgnu: ft\n") << "src.txt:1:"
                                                  << "belongs to a unit";
     QTest::newRow("outside Windows-1252") << QByteArray("Resistance\tOhms (\xCE\xA9)\t1\n") << "src.txt:1:"
