@@ -1,5 +1,7 @@
 #include "Commands.h"
 
+#include "CliCommon.h"
+
 #include "CatUnits.h"
 #include "UnitSource.h"
 
@@ -57,7 +59,6 @@ int DataDump(const QStringList& args)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Writes a unit data file as text, one unit a line."));
-    parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("units.dat or custom.dat"));
     const QCommandLineOption outputOption({QStringLiteral("o"), QStringLiteral("output")},
                                           QStringLiteral("Write the text to this file instead of standard output."),
@@ -70,19 +71,12 @@ int DataDump(const QStringList& args)
         QStringLiteral("The old-layout units.dat whose category table an old custom.dat refers to "
                        "(default: units.dat beside it)."),
         QStringLiteral("old_units"));
-    parser.addOptions({outputOption, customOption, unitsOption});
-    if (!parser.parse(args)) {
-        QTextStream(stderr) << parser.errorText() << '\n';
-        return ExitUsage;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        QTextStream(stdout) << parser.helpText();
-        return ExitOk;
-    }
-    if (parser.positionalArguments().size() != 1) {
-        QTextStream(stderr) << parser.helpText();
-        return ExitUsage;
-    }
+    for (const QCommandLineOption& option : {outputOption, customOption, unitsOption})
+        AddOption(parser, option);
+    if (const auto done = ParseArguments(parser, args))
+        return *done;
+    if (parser.positionalArguments().size() != 1)
+        return UsageError(QStringLiteral("expected one data file"));
     const QString path = parser.positionalArguments().constFirst();
 
     QString error;
@@ -92,8 +86,7 @@ int DataDump(const QStringList& args)
     if (!bytes->startsWith("11") && !bytes->startsWith("10")) {
         // Not a unit data file by its mark: the other kind of file we ship is the glossary.
         if (parser.isSet(outputOption) || parser.isSet(customOption) || parser.isSet(unitsOption)) {
-            QTextStream(stderr) << path << ": not a unit data file; dump-terms takes no options\n";
-            return ExitUsage;
+            return UsageError(path + QStringLiteral(": not a unit data file; a glossary dump takes no options"));
         }
         return CmdDumpTerms(path);
     }
@@ -139,25 +132,19 @@ int DataBuild(const QStringList& args)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Compiles the text form of unit data into a data file."));
-    parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("textfile"), QStringLiteral("a dump or a hand-written source"));
     const QCommandLineOption outputOption({QStringLiteral("o"), QStringLiteral("output")},
                                           QStringLiteral("The data file to write (required)."), QStringLiteral("file"));
     const QCommandLineOption customOption(QStringLiteral("custom"),
                                           QStringLiteral("Write a custom.dat: every unit is a custom unit."));
-    parser.addOptions({outputOption, customOption});
-    if (!parser.parse(args)) {
-        QTextStream(stderr) << parser.errorText() << '\n';
-        return ExitUsage;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        QTextStream(stdout) << parser.helpText();
-        return ExitOk;
-    }
-    if (parser.positionalArguments().size() != 1 || !parser.isSet(outputOption)) {
-        QTextStream(stderr) << parser.helpText();
-        return ExitUsage;
-    }
+    for (const QCommandLineOption& option : {outputOption, customOption})
+        AddOption(parser, option);
+    if (const auto done = ParseArguments(parser, args))
+        return *done;
+    if (parser.positionalArguments().size() != 1)
+        return UsageError(QStringLiteral("expected one text file"));
+    if (!parser.isSet(outputOption))
+        return UsageError(QStringLiteral("the data file to write is given with -o FILE"));
     const QString sourcePath = parser.positionalArguments().constFirst();
     const bool custom = parser.isSet(customOption);
 
