@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -412,6 +413,30 @@ TParseStatus ParseLong(const QString& text, const TSeparators& separators, doubl
     return TParseStatus::Ok;
 }
 
+// Copies UTF-16 text into bytes; false when a character lies outside ASCII. Four
+// characters at a time where the byte order allows.
+bool NarrowAscii(const char16_t* source, qsizetype size, char* out)
+{
+    qsizetype i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 4 <= size; i += 4) {
+            std::uint64_t x;
+            std::memcpy(&x, source + i, sizeof x);
+            if (x & 0xFF80FF80FF80FF80u)
+                return false;
+            x = (x | (x >> 8)) & 0x0000FFFF0000FFFFu;
+            const auto packed = std::uint32_t(x | (x >> 16));
+            std::memcpy(out + i, &packed, sizeof packed);
+        }
+    }
+    char16_t all = 0;
+    for (; i < size; ++i) {
+        all |= source[i];
+        out[i] = char(source[i]);
+    }
+    return all < 0x80;
+}
+
 // Texts of this length or shorter take the direct way.
 constexpr qsizetype kShortText = 200;
 
@@ -428,12 +453,7 @@ TParseStatus ParseShort(const QString& text, const TSeparators& separators, doub
 
     // Usually text and separators are plain ASCII: narrow first, then remove and map the
     // few separators. Branches per character are what a parse of a short text costs most.
-    char16_t all = decimal | thousands;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        all |= source[i];
-        buf[i] = char(source[i]);
-    }
-    if (all < 0x80) {
+    if ((decimal | thousands) < 0x80 && NarrowAscii(source, text.size(), buf)) {
         n = text.size();
         if (hasThousands) {
             char* w = static_cast<char*>(std::memchr(buf, char(thousands), size_t(n)));

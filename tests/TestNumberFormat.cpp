@@ -333,6 +333,9 @@ void TestNumberFormat::parseRefused_data()
     QTest::newRow("full-width digit") << QString::fromUtf16(u"\uFF11");
     QTest::newRow("character ending in a digit's byte") << QString::fromUtf16(u"\u0131\u0132");
     QTest::newRow("latin-1 fraction") << QString::fromUtf16(u"\u00BD");
+    QTest::newRow("non-ASCII among first digits") << QString::fromUtf16(u"123\u01314567");
+    QTest::newRow("non-ASCII among later digits") << QString::fromUtf16(u"12345\u00B978");
+    QTest::newRow("non-ASCII last") << QString::fromUtf16(u"1234567\u0131");
     QTest::newRow("leading nul") << QString(QChar(0)) + "1";
     QTest::newRow("trailing nul") << "1" + QString(QChar(0));
     QTest::newRow("minus sign") << QString::fromUtf16(u"\u22121");
