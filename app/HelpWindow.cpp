@@ -112,6 +112,12 @@ bool THelpWindow::Load(const QString& helpFile)
     layout->addWidget(splitter);
 
     connect(FEngine->contentWidget(), &QHelpContentWidget::linkActivated, this, &THelpWindow::OpenLink);
+    // The contents are few: show them all, and the page being read, once they are built.
+    connect(FEngine->contentModel(), &QHelpContentModel::contentsCreated, this, [this] {
+        FEngine->contentWidget()->expandAll();
+        SyncContents();
+    });
+    connect(FBrowser, &QTextBrowser::sourceChanged, this, &THelpWindow::SyncContents);
     connect(FEngine->indexWidget(), &QHelpIndexWidget::documentActivated, this,
             [this](const QHelpLink& document, const QString&) { OpenLink(document.url); });
     connect(FEngine->indexWidget(), &QHelpIndexWidget::documentsActivated, this,
@@ -144,6 +150,13 @@ bool THelpWindow::IndexShown() const
 void THelpWindow::OpenLink(const QUrl& link)
 {
     FBrowser->setSource(link);
+}
+
+void THelpWindow::SyncContents()
+{
+    const QModelIndex index = FEngine->contentWidget()->indexOf(FBrowser->source());
+    if (index.isValid())
+        FEngine->contentWidget()->setCurrentIndex(index);
 }
 
 void THelpWindow::OpenDocuments(const QList<QHelpLink>& documents)

@@ -81,6 +81,7 @@ public:
 private:
     void OpenLink(const QUrl& link);
     void OpenDocuments(const QList<QHelpLink>& documents);
+    void SyncContents();
 
     std::unique_ptr<QTemporaryDir> FCollectionDir;
     QHelpEngine* FEngine = nullptr;
