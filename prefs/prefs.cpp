@@ -1,5 +1,6 @@
 #include "prefs.h"
 
+#include "CustomUnits.h"
 #include "MainForm.h"
 #include "NumberFormat.h"
 #include "PopupHelp.h"
@@ -67,6 +68,14 @@ TPrefsForm::TPrefsForm(TMainForm* mainForm, QWidget* parent)
     QAction* whatsThis = FHelpPopup->addAction(QStringLiteral("&What's This?"));
     whatsThis->setObjectName(QStringLiteral("Whatsthis1"));
     connect(whatsThis, &QAction::triggered, this, &TPrefsForm::Whatsthis1Click);
+
+    auto* customUnits = new TCustomUnitsPage(ui->TabCustom);
+    customUnits->Setup(&FMainForm->Catalogue(), [this] { return FMainForm->FormatSettings(); });
+    connect(customUnits, &TCustomUnitsPage::WhatsThisRequested, this, [this](int helpContext, const QPoint& position) {
+        SetHelpPopupContext(helpContext, position);
+        Whatsthis1Click();
+    });
+    ui->CustomHostLayout->addWidget(customUnits);
 
     FormCreate();
     setFixedSize(sizeHint().expandedTo(QSize(384, 335)));
@@ -140,6 +149,7 @@ void TPrefsForm::FormShow()
         break;
     }
 
+    findChild<TCustomUnitsPage*>()->BuildWorkingCopy();
     BindContextHelp();
     ui->PageControl1->setCurrentWidget(ui->TabFormats);
 }
@@ -193,11 +203,16 @@ int TPrefsForm::CheckedUpdateCheck() const
 
 void TPrefsForm::BtnOKClick()
 {
+    // Edits of the custom units that cannot be committed as a whole keep the dialog open.
+    auto* customUnits = findChild<TCustomUnitsPage*>();
+    if (!customUnits->ValidateWorkingCopy())
+        return;
     // A number typed past the box's range while it still has the focus is not brought into
     // range by the box; the window must never get digits it cannot format.
     FMainForm->Precision = qBound(0, SpinPrecisionValue(), SettingDefaults::PrecisionMax);
     FMainForm->NumberFormat = CheckedNotation();
     FMainForm->UpdateCheck = CheckedUpdateCheck();
+    customUnits->CommitCustomUnits();
     accept();
 }
 

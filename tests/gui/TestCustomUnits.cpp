@@ -1,8 +1,11 @@
 #include "CustomUnits.h"
 
+#include "gui/MainFormFixture.h"
+
 #include "CatUnits.h"
 #include "CatalogueFiles.h"
 #include "kestmsgdlg.h"
+#include "prefs.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,8 +15,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QStandardPaths>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -111,6 +117,8 @@ private Q_SLOTS:
     void customFileReadBackOnNextStart();
     void catalogueReloadedWhileOpen();
     void popupMenu();
+    void preferencesDialog_data();
+    void preferencesDialog();
 
 private:
     TUnitNode* Row(const QString& path) const;
@@ -137,11 +145,14 @@ private:
     QList<TMessage> FMessages;
     std::optional<QString> FInputAnswer;
     QStringList FInputPrompts;
+    QTemporaryDir FSettingsDir;
 };
 
 void TestCustomUnits::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(FSettingsDir.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, FSettingsDir.path());
 }
 
 void TestCustomUnits::init()
@@ -992,6 +1003,81 @@ void TestCustomUnits::popupMenu()
     popup->actions().at(3)->trigger();
     QCOMPARE(whatsThis.size(), 1);
     QCOMPARE(whatsThis[0][0].toInt(), kUnitListHelpContext);
+}
+
+// The page inside the preferences dialog, with the main window doing its part after OK.
+void TestCustomUnits::preferencesDialog_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("newUnits");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<bool>("written"); // custom.dat
+
+    QTest::newRow("a new unit") << QStringList() << 1 << true << true;
+    QTest::newRow("two units of one name") << QStringList() << 2 << false << false;
+    QTest::newRow("read-only") << QStringList{QStringLiteral("/readonly")} << 0 << true << false;
+}
+
+void TestCustomUnits::preferencesDialog()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, newUnits);
+    QFETCH(bool, accepted);
+    QFETCH(bool, written);
+
+    FPage.reset();
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = dir.path() + QLatin1Char('/');
+    Fixture::WriteStandardData(folder);
+    std::unique_ptr<TMainForm> window = Fixture::StartForm(folder, arguments);
+    QVERIFY(!window->TerminateRequested());
+    auto prefs = std::make_unique<TPrefsForm>(window.get());
+    prefs->show();
+    QVERIFY(QTest::qWaitForWindowExposed(prefs.get()));
+
+    auto* pages = prefs->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    auto* customTab = prefs->findChild<QWidget*>(QStringLiteral("TabCustom"));
+    auto* page = prefs->findChild<TCustomUnitsPage*>();
+    QVERIFY(pages != nullptr && customTab != nullptr && page != nullptr);
+    QCOMPARE(pages->isTabVisible(pages->indexOf(customTab)), !window->ReadOnly());
+    for (int i = 0; i < newUnits; ++i)
+        page->BtnNewClick();
+    const int precision = window->Precision;
+    prefs->findChild<QSpinBox*>(QStringLiteral("SpinPrecision"))->setValue(precision == 3 ? 4 : 3);
+
+    QTest::mouseClick(prefs->findChild<QPushButton*>(QStringLiteral("BtnOK")), Qt::LeftButton);
+    QCOMPARE(prefs->isVisible(), !accepted);
+    if (accepted) {
+        QCOMPARE(prefs->result(), int(QDialog::Accepted));
+        window->RefreshAfterPreferences();
+    } else {
+        // Nothing of the dialog was applied; the user sees the page and the row to correct.
+        QCOMPARE(FMessages.size(), 1);
+        QCOMPARE(FMessages[0].Text,
+                 QString::fromLatin1(kNameClash).arg(QStringLiteral("New unit"), QStringLiteral("Length")));
+        QCOMPARE(window->Precision, precision);
+        QCOMPARE(pages->currentWidget(), customTab);
+        QCOMPARE(page->FocusedRow()->Name, QStringLiteral("New unit"));
+        QCOMPARE(window->Catalogue().FindCategory(QStringLiteral("Length"))->IndexOfUnit(QStringLiteral("New unit")),
+                 -1);
+    }
+    QCOMPARE(QFile::exists(folder + QStringLiteral("custom.dat")), written);
+
+    if (written) {
+        // In the converter at once, and again after a restart.
+        auto* units = window->findChild<QListWidget*>(QStringLiteral("LstFromUnits"));
+        QVERIFY(Fixture::ItemTexts(units).contains(QStringLiteral("New unit")));
+        prefs.reset();
+        window.reset();
+        std::unique_ptr<TMainForm> restarted = Fixture::StartForm(folder);
+        const TConvCategory* length = restarted->Catalogue().FindCategory(QStringLiteral("Length"));
+        const int at = length->IndexOfUnit(QStringLiteral("New unit"));
+        QVERIFY(at >= 0);
+        QVERIFY(length->Units(at)->Custom);
+        QVERIFY(Fixture::ItemTexts(restarted->findChild<QListWidget*>(QStringLiteral("LstFromUnits")))
+                    .contains(QStringLiteral("New unit")));
+    }
 }
 
 QTEST_MAIN(TestCustomUnits)
