@@ -224,8 +224,9 @@ namespace {
 bool IsReadOnlyFile(const QString& path)
 {
     const QFileInfo info(path);
-    constexpr QFile::Permissions anyWrite =
-        QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther;
+    // WriteUser is left out: it tells what the current user may do, which for an
+    // administrator is everything.
+    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
     return !info.exists() || !info.isWritable() || (info.permissions() & anyWrite) == 0;
 }
 
