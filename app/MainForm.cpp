@@ -4,6 +4,7 @@
 #include "ui_MainForm.h"
 
 #include "CatalogueFiles.h"
+#include "MakerLinks.h"
 #include "ReferenceUnit.h"
 #include "Version.h"
 #include "kestmsgdlg.h"
@@ -18,6 +19,11 @@
 #include <QMenuBar>
 #include <QTimer>
 
+#include <algorithm>
+#include <string>
+#include <string_view>
+#include <utility>
+
 // The resources live in the window library; a static library needs them named once.
 static void InitResources()
 {
@@ -26,8 +32,6 @@ static void InitResources()
 
 namespace {
 
-// The maker's web site, shown in the caption, the footers and the logo's hint.
-constexpr const char* kMakerWebsite = "https://www.morvex.example/";
 constexpr const char* kCaptionPrefix = "Morvex Tools - ";
 
 // The window is designed for this client area at 96 pixels per inch.
@@ -70,7 +74,7 @@ TFormatSettings TMainForm::FormatSettings() const
 
 void TMainForm::FormCreate(const QString& dataFolder, const QStringList& arguments)
 {
-    setWindowTitle(QLatin1String(kCaptionPrefix) + QLatin1String(kMakerWebsite));
+    setWindowTitle(QLatin1String(kCaptionPrefix) + MakerLinks::WebSite());
 
     // 1. Every data file lives beside the program.
     const QString folder = dataFolder.isEmpty() ? QCoreApplication::applicationDirPath() : dataFolder;
@@ -131,7 +135,7 @@ void TMainForm::FormDestroy()
 
 void TMainForm::ConnectHandlers()
 {
-    const QString website = QLatin1String(kMakerWebsite);
+    const QString website = MakerLinks::WebSite();
     ui->ImgLogo->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
     ui->ImgLogo->setToolTip(website);
     const QString link = QStringLiteral("<a href=\"%1\">%1</a>").arg(website);
@@ -324,6 +328,51 @@ void TMainForm::ReloadCatalogue()
 void TMainForm::SaveCustomUnits()
 {
     ::SaveCustomUnits(*FCatalogue, FDataFolder);
+}
+
+void TMainForm::SortRows(std::vector<TNamedRow>& rows)
+{
+    // Most names compare by their case-folded text as the catalogue's comparison does, and
+    // that text compares many times faster: sort by it, check the order with the
+    // catalogue's comparison in one pass, and sort by that only when the check fails. The
+    // folded names share one buffer, so that thousands of names cost one allocation.
+    std::u16string folded;
+    qsizetype total = 0;
+    for (const TNamedRow& row : rows)
+        total += row.Name.size();
+    folded.reserve(size_t(total));
+    struct TKey
+    {
+        size_t Start;
+        size_t Length;
+        size_t Row;
+    };
+    std::vector<TKey> keys;
+    keys.reserve(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const size_t start = folded.size();
+        for (const QChar c : rows[i].Name) {
+            const char16_t u = c.unicode();
+            folded.push_back(u < 0x80 ? (u >= u'A' && u <= u'Z' ? char16_t(u + 32) : u) : c.toCaseFolded().unicode());
+        }
+        keys.push_back({start, folded.size() - start, i});
+    }
+    const std::u16string_view all(folded);
+    std::stable_sort(keys.begin(), keys.end(), [all](const TKey& a, const TKey& b) {
+        return all.substr(a.Start, a.Length) < all.substr(b.Start, b.Length);
+    });
+    std::vector<TNamedRow> sorted;
+    sorted.reserve(rows.size());
+    for (const TKey& key : keys)
+        sorted.push_back(std::move(rows[key.Row]));
+    rows = std::move(sorted);
+    for (size_t i = 1; i < rows.size(); ++i) {
+        if (CompareNames(rows[i - 1].Name, rows[i].Name) > 0) {
+            std::stable_sort(rows.begin(), rows.end(),
+                             [](const TNamedRow& a, const TNamedRow& b) { return CompareNames(a.Name, b.Name) < 0; });
+            return;
+        }
+    }
 }
 
 TConvUnit* TMainForm::FindReferenceUnit(TConvCategory* category, bool includeCustom) const

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QListWidget;
 class QListWidgetItem;
@@ -18,6 +19,14 @@ class QListWidgetItem;
 namespace Ui {
 class TMainForm;
 }
+
+// A row of one of the window's lists before it is shown: its text and what it holds (a
+// unit, a category or a term number).
+struct TNamedRow
+{
+    QString Name;
+    quint64 Value = 0;
+};
 
 // The main window: the converter page, the glossary page and the about page, the one
 // catalogue and the glossary table of the program. Its implementation is split by concern:
@@ -138,16 +147,27 @@ private:
     // Type-ahead shared by the two unit boxes.
     void SearchUnit(QListWidget* list, bool fromSide);
     void AddRecentUnit(const QString& name);
+    // Orders rows as the lists show them: by the catalogue's comparison of names; rows of
+    // equal names keep their order.
+    static void SortRows(std::vector<TNamedRow>& rows);
     // Drops the converter's references to objects no longer in the catalogue.
     void DropStaleReferences();
     void ClearUnitLists();
     // Selects a row of a list as the program's own change; the click handler runs once.
     void SelectListRow(QListWidget* list, int row);
-    static TConvUnit* UnitOf(const QListWidgetItem* item);
+    // The unit a row of LstFromUnits or LstToUnits holds; none for no row.
+    TConvUnit* UnitAt(const QListWidget* list, int row) const;
+    // The selected row of a list, -1 for none.
+    static int SelectedRow(const QListWidget* list);
 
     std::unique_ptr<Ui::TMainForm> ui;
     std::unique_ptr<TConvCategories> FCatalogue;
     TTermTable FTerms;
+    // What the rows of the lists hold, row by row: kept beside the list rather than in each
+    // item, which makes filling a list of thousands of rows several times cheaper.
+    std::vector<TConvUnit*> FFromUnitRows;
+    std::vector<TConvUnit*> FToUnitRows;
+    std::vector<quint64> FTermRows;
     QString FDataFolder;
     QString FHtmlHelpPath;
     QString FProductVersion;

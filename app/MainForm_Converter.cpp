@@ -35,30 +35,30 @@ QVariant PointerData(const void* pointer)
     return QVariant::fromValue(reinterpret_cast<quintptr>(pointer));
 }
 
-// The items of a list in the order the list shows them: alphabetical by the catalogue's
-// comparison of names; equal names keep the order in which they were gathered.
-struct TListEntry
+quint64 RowValue(const void* pointer)
 {
-    QString Name;
-    const void* Object;
-};
-
-void SortEntries(std::vector<TListEntry>& entries)
-{
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const TListEntry& a, const TListEntry& b) { return CompareNames(a.Name, b.Name) < 0; });
+    return quint64(reinterpret_cast<quintptr>(pointer));
 }
 
-void FillList(QListWidget* list, const std::vector<TListEntry>& entries)
+void AddUnitRows(std::vector<TNamedRow>& rows, const TConvCategory& category)
 {
-    list->setUpdatesEnabled(false);
-    list->clear();
-    for (const TListEntry& entry : entries) {
-        auto* item = new QListWidgetItem(entry.Name);
-        item->setData(Qt::UserRole, PointerData(entry.Object));
-        list->addItem(item);
+    for (int i = 0; i < category.UnitCount(); ++i)
+        rows.push_back({category.Units(i)->Name, RowValue(category.Units(i))});
+}
+
+void FillList(QListWidget* list, const std::vector<TNamedRow>& rows, std::vector<TConvUnit*>& units)
+{
+    QStringList names;
+    names.reserve(qsizetype(rows.size()));
+    units.clear();
+    units.reserve(rows.size());
+    for (const TNamedRow& row : rows) {
+        names.append(row.Name);
+        units.push_back(reinterpret_cast<TConvUnit*>(quintptr(row.Value)));
     }
-    list->setUpdatesEnabled(true);
+    list->clear();
+    // All rows at once: one insertion instead of one for every row.
+    list->addItems(names);
 }
 
 int FindPrefix(const QListWidget* list, const QString& prefix)
@@ -72,11 +72,16 @@ int FindPrefix(const QListWidget* list, const QString& prefix)
 
 } // namespace
 
-TConvUnit* TMainForm::UnitOf(const QListWidgetItem* item)
+TConvUnit* TMainForm::UnitAt(const QListWidget* list, int row) const
 {
-    if (item == nullptr)
-        return nullptr;
-    return reinterpret_cast<TConvUnit*>(item->data(Qt::UserRole).value<quintptr>());
+    const std::vector<TConvUnit*>& rows = list == ui->LstFromUnits ? FFromUnitRows : FToUnitRows;
+    return row >= 0 && size_t(row) < rows.size() ? rows[size_t(row)] : nullptr;
+}
+
+int TMainForm::SelectedRow(const QListWidget* list)
+{
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    return selected.isEmpty() ? -1 : list->row(selected.first());
 }
 
 void TMainForm::SelectListRow(QListWidget* list, int row)
@@ -91,6 +96,8 @@ void TMainForm::ClearUnitLists()
     FSelecting = true;
     ui->LstFromUnits->clear();
     ui->LstToUnits->clear();
+    FFromUnitRows.clear();
+    FToUnitRows.clear();
     for (int i = 0; i < ui->CmbCats->count(); ++i)
         ui->CmbCats->setItemData(i, QVariant());
     FSelecting = false;
@@ -100,13 +107,13 @@ void TMainForm::FillCategories()
 {
     FSelecting = true;
     ui->CmbCats->clear();
-    std::vector<TListEntry> entries;
+    std::vector<TNamedRow> rows;
     for (int i = 0; i < FCatalogue->Count(); ++i)
-        entries.push_back({FCatalogue->Categories(i)->Name, FCatalogue->Categories(i)});
-    SortEntries(entries);
+        rows.push_back({FCatalogue->Categories(i)->Name, RowValue(FCatalogue->Categories(i))});
+    SortRows(rows);
     ui->CmbCats->addItem(QLatin1String(kAllUnits), PointerData(nullptr));
-    for (const TListEntry& entry : entries)
-        ui->CmbCats->addItem(entry.Name, PointerData(entry.Object));
+    for (const TNamedRow& row : rows)
+        ui->CmbCats->addItem(row.Name, QVariant::fromValue(quintptr(row.Value)));
     ui->CmbCats->setCurrentIndex(0);
     FSelecting = false;
 }
@@ -129,37 +136,30 @@ void TMainForm::SetCategoryFilter(TConvCategory* category)
 
 void TMainForm::FillFromUnits()
 {
-    std::vector<TListEntry> entries;
-    const auto addCategory = [&entries](const TConvCategory* category) {
-        for (int i = 0; i < category->UnitCount(); ++i)
-            entries.push_back({category->Units(i)->Name, category->Units(i)});
-    };
+    std::vector<TNamedRow> rows;
     if (CategoryFilter != nullptr) {
-        addCategory(CategoryFilter);
+        AddUnitRows(rows, *CategoryFilter);
     } else {
         for (int i = 0; i < FCatalogue->Count(); ++i)
-            addCategory(FCatalogue->Categories(i));
+            AddUnitRows(rows, *FCatalogue->Categories(i));
     }
-    SortEntries(entries);
+    SortRows(rows);
     FSelecting = true;
-    FillList(ui->LstFromUnits, entries);
+    FillList(ui->LstFromUnits, rows, FFromUnitRows);
     FSelecting = false;
     SelectFromUnit(FromUnit);
 }
 
 void TMainForm::FillToUnits()
 {
-    std::vector<TListEntry> entries;
-    if (FromUnit != nullptr && FromUnit->Category != nullptr) {
-        const TConvCategory* category = FromUnit->Category;
-        for (int i = 0; i < category->UnitCount(); ++i)
-            entries.push_back({category->Units(i)->Name, category->Units(i)});
-    }
-    SortEntries(entries);
+    std::vector<TNamedRow> rows;
+    if (FromUnit != nullptr && FromUnit->Category != nullptr)
+        AddUnitRows(rows, *FromUnit->Category);
+    SortRows(rows);
     FSelecting = true;
-    FillList(ui->LstToUnits, entries);
+    FillList(ui->LstToUnits, rows, FToUnitRows);
     FSelecting = false;
-    SelectListRow(ui->LstToUnits, entries.empty() ? -1 : 0);
+    SelectListRow(ui->LstToUnits, rows.empty() ? -1 : 0);
     LstToUnitsClick();
 }
 
@@ -169,7 +169,7 @@ void TMainForm::SelectFromUnit(TConvUnit* unit)
     int row = 0;
     if (unit != nullptr) {
         for (int i = 0; i < list->count(); ++i) {
-            if (UnitOf(list->item(i)) == unit) {
+            if (UnitAt(list, i) == unit) {
                 row = i;
                 break;
             }
@@ -185,7 +185,7 @@ void TMainForm::SelectToUnit(TConvUnit* unit)
     int row = 0;
     if (unit != nullptr) {
         for (int i = 0; i < list->count(); ++i) {
-            if (UnitOf(list->item(i)) == unit) {
+            if (UnitAt(list, i) == unit) {
                 row = i;
                 break;
             }
@@ -197,18 +197,18 @@ void TMainForm::SelectToUnit(TConvUnit* unit)
 
 void TMainForm::LstFromUnitsClick()
 {
-    const QList<QListWidgetItem*> selected = ui->LstFromUnits->selectedItems();
-    if (selected.isEmpty())
+    const int row = SelectedRow(ui->LstFromUnits);
+    if (row < 0)
         return;
-    SetFromUnit(UnitOf(selected.first()));
+    SetFromUnit(UnitAt(ui->LstFromUnits, row));
 }
 
 void TMainForm::LstToUnitsClick()
 {
-    const QList<QListWidgetItem*> selected = ui->LstToUnits->selectedItems();
-    if (selected.isEmpty())
+    const int row = SelectedRow(ui->LstToUnits);
+    if (row < 0)
         return;
-    SetToUnit(UnitOf(selected.first()));
+    SetToUnit(UnitAt(ui->LstToUnits, row));
 }
 
 void TMainForm::SetFromUnit(TConvUnit* unit)
@@ -302,7 +302,7 @@ void TMainForm::SearchUnit(QListWidget* list, bool fromSide)
     if (row < 0)
         return;
     const int caret = box->cursorPosition();
-    TConvUnit* unit = UnitOf(list->item(row));
+    TConvUnit* unit = UnitAt(list, row);
     // The box gets the unit's name as the catalogue writes it.
     NoSearch = true;
     if (fromSide)
@@ -462,15 +462,14 @@ void TMainForm::RefreshAfterPreferences()
         // output unit stays when it is still in the input unit's category.
         TConvUnit* keptToUnit = ToUnit;
         if (FromUnit != nullptr && keptToUnit != nullptr && keptToUnit->Category == FromUnit->Category) {
-            std::vector<TListEntry> entries;
-            for (int i = 0; i < FromUnit->Category->UnitCount(); ++i)
-                entries.push_back({FromUnit->Category->Units(i)->Name, FromUnit->Category->Units(i)});
-            SortEntries(entries);
+            std::vector<TNamedRow> rows;
+            AddUnitRows(rows, *FromUnit->Category);
+            SortRows(rows);
             FSelecting = true;
-            FillList(ui->LstToUnits, entries);
+            FillList(ui->LstToUnits, rows, FToUnitRows);
             FSelecting = false;
             for (int i = 0; i < ui->LstToUnits->count(); ++i) {
-                if (UnitOf(ui->LstToUnits->item(i)) == keptToUnit)
+                if (UnitAt(ui->LstToUnits, i) == keptToUnit)
                     SelectListRow(ui->LstToUnits, i);
             }
         } else {

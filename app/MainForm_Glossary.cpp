@@ -13,16 +13,6 @@
 #include <algorithm>
 #include <vector>
 
-namespace {
-
-struct TTermEntry
-{
-    QString Name;
-    quint64 Number;
-};
-
-} // namespace
-
 bool TMainForm::LoadTerms()
 {
     FTerms.Clear();
@@ -59,40 +49,41 @@ void TMainForm::ReloadTerms()
         // Nothing may show a term of the table that is gone.
         FSelecting = true;
         ui->LstTerms->clear();
+        FTermRows.clear();
         FSelecting = false;
     }
 }
 
 void TMainForm::FillTermList()
 {
-    std::vector<TTermEntry> entries;
-    entries.reserve(FTerms.Entries().size());
+    std::vector<TNamedRow> rows;
+    rows.reserve(FTerms.Entries().size());
     for (const auto& [number, term] : FTerms.Entries()) {
         if (!term.Name.isEmpty())
-            entries.push_back({term.Name, number});
+            rows.push_back({term.Name, number});
     }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const TTermEntry& a, const TTermEntry& b) { return CompareNames(a.Name, b.Name) < 0; });
-
+    SortRows(rows);
+    QStringList names;
+    names.reserve(qsizetype(rows.size()));
+    FTermRows.clear();
+    FTermRows.reserve(rows.size());
+    for (const TNamedRow& row : rows) {
+        names.append(row.Name);
+        FTermRows.push_back(row.Value);
+    }
     QListWidget* list = ui->LstTerms;
     FSelecting = true;
-    list->setUpdatesEnabled(false);
     list->clear();
-    for (const TTermEntry& entry : entries) {
-        auto* item = new QListWidgetItem(entry.Name);
-        item->setData(Qt::UserRole, QVariant::fromValue<qulonglong>(entry.Number));
-        list->addItem(item);
-    }
-    list->setUpdatesEnabled(true);
-    list->setCurrentRow(entries.empty() ? -1 : 0);
+    list->addItems(names);
+    list->setCurrentRow(rows.empty() ? -1 : 0);
     FSelecting = false;
     LstTermsClick();
 }
 
 void TMainForm::LstTermsClick()
 {
-    const QList<QListWidgetItem*> selected = ui->LstTerms->selectedItems();
-    const quint64 number = selected.isEmpty() ? 0 : selected.first()->data(Qt::UserRole).value<qulonglong>();
+    const int row = SelectedRow(ui->LstTerms);
+    const quint64 number = row >= 0 && size_t(row) < FTermRows.size() ? FTermRows[size_t(row)] : 0;
     if (number > 0) {
         const TTerm term = FTerms.Term(number);
         ui->LblTerm->setText(term.Name);
@@ -133,7 +124,7 @@ bool TMainForm::SelectTerm(qint64 number)
 {
     QListWidget* list = ui->LstTerms;
     for (int row = 0; row < list->count(); ++row) {
-        if (qint64(list->item(row)->data(Qt::UserRole).value<qulonglong>()) == number) {
+        if (size_t(row) < FTermRows.size() && qint64(FTermRows[size_t(row)]) == number) {
             FSelecting = true;
             list->setCurrentRow(row);
             FSelecting = false;
@@ -146,10 +137,10 @@ bool TMainForm::SelectTerm(qint64 number)
 
 std::optional<quint64> TMainForm::SelectedTermNumber() const
 {
-    const QList<QListWidgetItem*> selected = ui->LstTerms->selectedItems();
-    if (selected.isEmpty())
+    const int row = SelectedRow(ui->LstTerms);
+    if (row < 0 || size_t(row) >= FTermRows.size())
         return std::nullopt;
-    return selected.first()->data(Qt::UserRole).value<qulonglong>();
+    return FTermRows[size_t(row)];
 }
 
 void TMainForm::CopyTerm()

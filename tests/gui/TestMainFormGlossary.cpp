@@ -4,10 +4,13 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <algorithm>
 
 using namespace Fixture;
 
@@ -115,6 +118,33 @@ private Q_SLOTS:
         }
         // The glossary loaded, so the units did too.
         QVERIFY(FForm->FromUnit != nullptr);
+    }
+
+    // Terms are listed in the catalogue's order of names, also where that order is not the
+    // order of the letters' codes (accented letters under a collating locale).
+    void orderFollowsNameComparison_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::newRow("C") << "C";
+        QTest::newRow("German") << "de_DE";
+    }
+
+    void orderFollowsNameComparison()
+    {
+        QFETCH(QString, locale);
+
+        SetNamesLocale(QLocale(locale));
+        const QStringList names = {"Zebra", "\u00e9clair", "Eagle", "apple", "\u00c9a", "b", "Apple", "eclair"};
+        std::vector<TTermRow> rows;
+        for (int i = 0; i < names.size(); ++i)
+            rows.push_back({QByteArray::number(i + 1), names[i].toLatin1(), "x"});
+        Start(TermsFile(rows));
+        QStringList expected = names;
+        std::stable_sort(expected.begin(), expected.end(),
+                         [](const QString& a, const QString& b) { return CompareNames(a, b) < 0; });
+        const QStringList listed = ItemTexts(Terms());
+        SetNamesLocale(QLocale::system());
+        QCOMPARE(listed, expected);
     }
 
     void search_data()
