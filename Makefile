@@ -23,6 +23,9 @@ test: build
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
 
+screenshots: build
+	@bash scripts/screenshots.sh $(BUILD)
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 

@@ -17,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <algorithm>
@@ -138,7 +139,10 @@ void TMainForm::ConnectHandlers()
     const QString website = MakerLinks::WebSite();
     ui->ImgLogo->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
     ui->ImgLogo->setToolTip(website);
-    const QString link = QStringLiteral("<a href=\"%1\">%1</a>").arg(website);
+    // The address as people write it, without the scheme and the final slash.
+    QString shown = website;
+    shown.remove(QRegularExpression(QStringLiteral("^[a-z]+://"))).remove(QRegularExpression(QStringLiteral("/$")));
+    const QString link = QStringLiteral("<a href=\"%1\">%2</a>").arg(website, shown.toHtmlEscaped());
     ui->LblFooter1->setText(link);
     ui->LblTermFooter2->setText(link);
     ui->ImgLogo2->setToolTip(website);

@@ -230,6 +230,8 @@ void TMainForm::SetFromUnit(TConvUnit* unit)
     NoSearch = false;
 
     AddRecentUnit(unit->Name);
+    // A long name shows from its start.
+    ui->CmbFromUnit->lineEdit()->setCursorPosition(0);
 
     // The output list is only kept when it still lists the units of the new unit's
     // category with the output unit among them.
@@ -286,6 +288,7 @@ void TMainForm::SetToUnit(TConvUnit* unit)
     ToUnit = unit;
     NoSearch = true;
     ui->EditToUnit->setText(unit->Name);
+    ui->EditToUnit->setCursorPosition(0);
     NoSearch = false;
     Reverse = false;
     ui->LblToUnit->setText(unit->Name);

@@ -7,7 +7,8 @@
 //
 // The program is started with --benchmark-startup, which ends it right after the window's
 // first paint and prints the milliseconds since main() began; this benchmark started with
-// --bare does the same for a plain QWidget of the window's designed size. Every process gets
+// --bare does the same for a plain QWidget of the window's designed size, and with
+// --bare-text for one that shows text (the first text makes Qt load its fonts). Every process gets
 // its own settings and runtime folders, so nothing of the user's is read or written.
 #include "Application.h"
 #include "CatUnits.h"
@@ -21,11 +22,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include <algorithm>
@@ -190,10 +193,17 @@ std::vector<double> MeasureKeystrokes(const QString& folder, const QStringList& 
     return times;
 }
 
-int Bare(const QElapsedTimer& started)
+// The reference window: a plain QWidget of the window's designed size; with text, a label
+// and an edit box on it, which makes Qt load its fonts as any window with text must.
+int Bare(const QElapsedTimer& started, bool withText)
 {
     QWidget window;
     window.resize(611, 297);
+    if (withText) {
+        auto* layout = new QVBoxLayout(&window);
+        layout->addWidget(new QLabel(QStringLiteral("Unit &Category:"), &window));
+        layout->addWidget(new QLineEdit(QStringLiteral("1"), &window));
+    }
     auto* probe = new TFirstPaintProbe(&window);
     probe->SetStart(started);
     QObject::connect(probe, &TFirstPaintProbe::FirstPainted, &window, [](qint64 elapsedMs) {
@@ -215,7 +225,9 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     if (arguments.contains(QStringLiteral("--bare")))
-        return Bare(started);
+        return Bare(started, false);
+    if (arguments.contains(QStringLiteral("--bare-text")))
+        return Bare(started, true);
     // Leaves the synthetic data set in a folder, for profiling by hand.
     const int writeAt = int(arguments.indexOf(QStringLiteral("--write-large")));
     if (writeAt > 0 && writeAt + 1 < arguments.size()) {
@@ -258,6 +270,11 @@ int main(int argc, char* argv[])
     };
     std::vector<TCase> cases = {
         {"bare QWidget window", QCoreApplication::applicationFilePath(), {QStringLiteral("--bare")}, {}, {}},
+        {"bare window with a label and an edit box",
+         QCoreApplication::applicationFilePath(),
+         {QStringLiteral("--bare-text")},
+         {},
+         {}},
         {"morvextools, shipped data", program, {QStringLiteral("--benchmark-startup")}, {}, {}},
         {"morvextools, 10,000 units / 20,000 terms",
          large + QStringLiteral("/morvextools"),
