@@ -197,7 +197,7 @@ private Q_SLOTS:
         QCOMPARE(v.Precision, 7);
         QCOMPARE(int(v.NumberFormat), 0);
         QCOMPARE(v.Term, std::optional<int>(-1));
-        QCOMPARE(v.PosX, std::optional<int>());
+        QVERIFY(!v.PosX.has_value());
         QCOMPARE(v.Category, QString());
         QCOMPARE(v.FromUnitName, QString());
         QCOMPARE(v.ToUnitName, QString());
