@@ -292,12 +292,17 @@ void TMainForm::FormResize()
     }
 }
 
-void TMainForm::RequestTerminate()
+void TMainForm::RequestTerminate(int exitCode)
 {
+    // A data-file failure keeps its exit code even when a quit request follows.
+    if (!FTerminateRequested || FTerminateExitCode == 0)
+        FTerminateExitCode = exitCode;
     FTerminateRequested = true;
     // Queued, so that a request made before the message loop runs ends it as soon as it
-    // starts; QCoreApplication::quit alone would be lost then.
-    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+    // starts; QCoreApplication::exit alone would be lost then.
+    const int code = FTerminateExitCode;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
 }
 
 void TMainForm::HandleRegisteredMessage(quint32 wParam)
@@ -312,7 +317,7 @@ bool TMainForm::LoadCatalogue()
     if (result.Ok)
         return true;
     BeepMessageDlg(result.Message, TMsgDlgType::mtError, QMessageBox::Ok, 0, this);
-    RequestTerminate();
+    RequestTerminate(kExitDataFile);
     return false;
 }
 

@@ -72,9 +72,15 @@ public:
     void ShowHelpTopic(const QString& topic);
 
     // Lifecycle. A fatal data-file problem or the quit message asks the program to end; a
-    // request made before the message loop runs ends it as soon as it starts.
-    void RequestTerminate();
+    // request made before the message loop runs ends it as soon as it starts. The loop
+    // returns exitCode.
+    void RequestTerminate(int exitCode = 0);
     bool TerminateRequested() const { return FTerminateRequested; }
+    // Non-zero when a data file could not be loaded: the program then ends with it.
+    int TerminateExitCode() const { return FTerminateExitCode; }
+    // The exit code of a program that ends because a data file could not be loaded (the
+    // command-line tool uses the same number for data-file failures).
+    static constexpr int kExitDataFile = 3;
     // The registered message "MorvexToolsMessage": 1 ends the program, anything else is ignored.
     void HandleRegisteredMessage(quint32 wParam);
     // Sets the client area (the window without its menu bar) to width x height pixels.
@@ -175,6 +181,7 @@ private:
     QPixmap FLogoPicture;
     bool FReadOnly = false;
     bool FTerminateRequested = false;
+    int FTerminateExitCode = 0;
 
     // The page writes a value box; its change handler ignores it.
     bool Updating = true;

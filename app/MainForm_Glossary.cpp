@@ -19,7 +19,7 @@ bool TMainForm::LoadTerms()
     QFile file(FDataFolder + QStringLiteral("terms.dat"));
     if (!file.open(QIODevice::ReadOnly)) {
         BeepMessageDlg(QLatin1String(kUnableToOpenTerms), TMsgDlgType::mtError, QMessageBox::Ok, 0, this);
-        RequestTerminate();
+        RequestTerminate(kExitDataFile);
         return false;
     }
     try {
@@ -30,7 +30,7 @@ bool TMainForm::LoadTerms()
         FTerms.Clear();
         BeepMessageDlg(QLatin1String(kUnableToOpenTerms) + QLatin1Char('\r') + QString::fromUtf8(error.what()),
                        TMsgDlgType::mtError, QMessageBox::Ok, 0, this);
-        RequestTerminate();
+        RequestTerminate(kExitDataFile);
         return false;
     }
     return true;

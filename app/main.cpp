@@ -15,10 +15,6 @@
 
 namespace {
 
-// Exit code of a start that ended on a data-file problem (the command-line tool uses the
-// same number for data-file failures).
-constexpr int kExitDataFile = 3;
-
 // Options for the build's own tools, never shown to users: --screenshot DIR renders the
 // converter and glossary pages to PNG files and ends; --benchmark-startup ends right after
 // the window is first painted and prints the time since the program started.
@@ -89,7 +85,7 @@ int main(int argc, char* argv[])
     // A program whose data could not be loaded ends here, without showing a window that
     // cannot work, and without writing settings from empty lists over the stored ones.
     if (MainForm->TerminateRequested())
-        return kExitDataFile;
+        return MainForm->TerminateExitCode();
 
     // 5. Where the preferences dialog object is created: it restores the settings.
     MainForm->RestoreSettings();
@@ -114,8 +110,10 @@ int main(int argc, char* argv[])
     const int exitCode = QApplication::exec();
 
     // Where the preferences dialog object is destroyed: it saves the settings while the
-    // main window still exists.
-    MainForm->SaveSettings();
+    // main window still exists. After a data file failed to reload, the lists are empty,
+    // and saving them would replace the stored units with none.
+    if (MainForm->TerminateExitCode() == 0)
+        MainForm->SaveSettings();
     MainForm.reset();
     return exitCode;
 }

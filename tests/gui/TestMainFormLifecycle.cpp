@@ -274,9 +274,9 @@ private Q_SLOTS:
         // The request was made before the loop ran; the loop ends as soon as it starts.
         QTimer stuck;
         stuck.setSingleShot(true);
-        QObject::connect(&stuck, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        QObject::connect(&stuck, &QTimer::timeout, [] { QCoreApplication::exit(-1); });
         stuck.start(10000);
-        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(QCoreApplication::exec(), TMainForm::kExitDataFile);
     }
 
     // The whole program: started, found by "morvex running", ended by "morvex quit-running".
