@@ -40,7 +40,11 @@ QMessageBox::StandardButton BeepMessageDlg(const QString& text, TMsgDlgType type
     case TMsgDlgType::mtCustom:
         break;
     }
-    QMessageBox box(icon, QApplication::applicationDisplayName(), text, buttons, parent);
+    // The program's messages separate their lines with a carriage return; Qt's message box
+    // breaks lines only at a line feed.
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(icon, QApplication::applicationDisplayName(), shown, buttons, parent);
     if (helpContext != 0)
         box.setProperty("helpContext", helpContext);
     return static_cast<QMessageBox::StandardButton>(box.exec());
