@@ -41,12 +41,17 @@ void LoadCatalogueSteps(TConvCategories& catalogue, const QString& dataFolder, b
     {
         QFile units(UnitsPath(dataFolder));
         OpenForReading(units);
-        if (ReadMark(units) != kCurrentMark) {
+        const QByteArray mark = ReadMark(units);
+        if (mark != kCurrentMark) {
             if (readOnly) {
                 result.Ok = false;
                 result.Message = QString::fromLatin1(kReadOnlyOutOfDate);
                 return;
             }
+            // Only the old layout can be converted; for anything else the conversion would
+            // first complain about custom.dat, which is not what is wrong.
+            if (mark != QByteArrayLiteral("10"))
+                throw EConvError(QString::fromLatin1(kInvalidDataFile));
             units.close();
             if (!ConvertLegacyFiles(UnitsPath(dataFolder), CustomPath(dataFolder)))
                 throw EConvError(QString::fromLatin1(kInvalidDataFile));

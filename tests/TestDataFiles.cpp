@@ -432,6 +432,8 @@ void TestDataFiles::loadCatalogue_data()
                                        << QStringList{};
     QTest::newRow("units.dat of another version")
         << QByteArray("12") + Shipped().mid(2) << File({}) << false << false << invalid << QStringList{};
+    QTest::newRow("units.dat of another version without custom.dat")
+        << QByteArray("12") + Shipped().mid(2) << none << false << false << invalid << QStringList{};
     QTest::newRow("units.dat of one byte") << QByteArray("1") << File({}) << false << false << invalid << QStringList{};
     QTest::newRow("units.dat cut short") << Shipped().left(20) << none << false << false << invalid << QStringList{};
     QTest::newRow("units.dat with a name of length 0")
