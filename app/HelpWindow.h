@@ -20,9 +20,10 @@ class QTabWidget;
 class QTemporaryDir;
 
 // Shown, as an error, when the help file or the help engine cannot be used. The wording is
-// the one users of the program have always seen for missing help.
-inline constexpr const char* kUnableToFindHtmlHelp = "Unable to find the required hhctrl.ocx library.\n"
-                                                     "Please update your system to Internet Explorer 4.0 (or better)\n"
+// the one users of the program have always seen for missing help; each carriage return
+// starts a new line in the message box.
+inline constexpr const char* kUnableToFindHtmlHelp = "Unable to find the required hhctrl.ocx library.\r"
+                                                     "Please update your system to Internet Explorer 4.0 (or better)\r"
                                                      "or download the HTML Help Update from Microsoft's website.";
 
 // Page shown when a topic is not found.

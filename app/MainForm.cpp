@@ -5,18 +5,23 @@
 
 #include "CatalogueFiles.h"
 #include "MakerLinks.h"
+#include "PopupHelp.h"
 #include "ReferenceUnit.h"
 #include "Version.h"
 #include "kestmsgdlg.h"
 #include "lrgfonts.h"
+#include "prefs.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFocusEvent>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -51,11 +56,15 @@ TMainForm::TMainForm(const QString& dataFolder, const QStringList& arguments, QW
     InitResources();
     ui->setupUi(this);
     ConnectHandlers();
+    ConnectCommands();
     FormCreate(dataFolder, arguments);
 }
 
 TMainForm::~TMainForm()
 {
+    // The preferences dialog saves the settings when it goes, which needs the whole window:
+    // it must go first, also when its owner forgot to free it.
+    delete findChild<TPrefsForm*>(QString(), Qt::FindDirectChildrenOnly);
     FormDestroy();
 }
 
@@ -83,6 +92,7 @@ void TMainForm::FormCreate(const QString& dataFolder, const QStringList& argumen
     if (!FDataFolder.endsWith(QLatin1Char('/')))
         FDataFolder += QLatin1Char('/');
     // 2.-3. Help files; the help itself is opened by the commands.
+    SetPopupHelpFile(FDataFolder + QStringLiteral("morvexhints.hlp"));
     FHtmlHelpPath = FDataFolder + QStringLiteral("morvextools.qch");
     // 4.
     NumberFormat = 0;
@@ -191,6 +201,17 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Resize:
         if (watched == ui->BoxConversion)
             FormResize();
+        break;
+    case QEvent::ToolTip:
+        for (QListWidget* list : {ui->LstFromUnits, ui->LstToUnits}) {
+            if (watched == list->viewport() && ShowListItemHint(list, static_cast<QHelpEvent*>(event)))
+                return true;
+        }
+        break;
+    case QEvent::MouseButtonRelease:
+        if ((watched == ui->ImgLogo || watched == ui->ImgLogo2) &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            ImgLogoClick();
         break;
     case QEvent::KeyPress: {
         const auto* key = static_cast<QKeyEvent*>(event);
@@ -327,6 +348,7 @@ void TMainForm::ReloadCatalogue()
     FromUnit = nullptr;
     ToUnit = nullptr;
     CategoryFilter = nullptr;
+    RememberSelection();
     ClearUnitLists();
     const bool loaded = LoadCatalogue();
     FillCategories();
@@ -393,20 +415,3 @@ void TMainForm::CheckForUpdates()
 {
     // The update wizard is not part of the program yet.
 }
-
-void TMainForm::ShowHelpTopic(const QString& topic)
-{
-    // The help window is not part of the program yet.
-    Q_UNUSED(topic);
-}
-
-// Settings. Without a stored key the first input and output units are chosen; the
-// settings store replaces these two with the stored values.
-
-void TMainForm::RestoreSettings()
-{
-    SelectFromUnit(nullptr);
-    SelectToUnit(nullptr);
-}
-
-void TMainForm::SaveSettings() {}

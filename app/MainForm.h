@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QPixmap>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -13,8 +14,10 @@
 #include <optional>
 #include <vector>
 
+class QHelpEvent;
 class QListWidget;
 class QListWidgetItem;
+class QMenu;
 
 namespace Ui {
 class TMainForm;
@@ -30,8 +33,9 @@ struct TNamedRow
 
 // The main window: the converter page, the glossary page and the about page, the one
 // catalogue and the glossary table of the program. Its implementation is split by concern:
-// MainForm.cpp (creation, messages, layout, destruction), MainForm_Converter.cpp and
-// MainForm_Glossary.cpp.
+// MainForm.cpp (creation, messages, layout, destruction), MainForm_Converter.cpp,
+// MainForm_Glossary.cpp, MainForm_Commands.cpp (menus, tool bar, help, links, clipboard) and
+// MainForm_Settings.cpp (the window's state between runs).
 class TMainForm : public QMainWindow
 {
     Q_OBJECT
@@ -61,9 +65,14 @@ public:
     // The current notation and precision with the user's separators.
     TFormatSettings FormatSettings() const;
 
-    // Settings: applied after creation, saved before destruction.
+    // Settings: applied after creation, saved before destruction (by the preferences dialog
+    // object, which lives in between). RestoreSettings selects the first units when nothing
+    // is stored; LoadSettings returns whether anything was.
     void RestoreSettings();
+    bool LoadSettings();
     void SaveSettings();
+    // Sizes the window around its pages and makes that its minimum (large-fonts screens).
+    void FitToPages();
 
     // The converter's part of the Preferences command, after OK.
     void RefreshAfterPreferences();
@@ -136,6 +145,52 @@ public:
     void LstTermsClick();
     void LstTermsDblClick();
 
+    // Commands: the menus, the tool bar and the pop-up menus.
+    void Preferences1Click();
+    void OpenCalculator1Click();
+    void Exit1Click();
+    void Edit1Click();
+    void Cut2Click();
+    void Copy2Click();
+    void Paste2Click();
+    void CopyConversiontoClipboard1Click();
+    void Contents1Click();
+    void About1Click();
+    void SendFeedback1Click();
+    void CheckforUpdate1Click();
+    void BtnWebsiteClick();
+    void ToolButton1Click();
+    void ImgLogoClick();
+    void PageControlChange();
+    void SheetAboutShow();
+    // Right click of a control with a help number: the edit pop-up also remembers the
+    // control its editing items act on. Both then open their menu at globalPosition.
+    void EditContextPopup(QWidget* control, const QPoint& globalPosition);
+    void ItemContextPopup(QWidget* control, const QPoint& globalPosition);
+    void EditHelpPopupPopup();
+    void WhatsThis1Click();
+    void WhatsThis2Click();
+    void Undo1Click();
+    void Cut1Click();
+    void Copy1Click();
+    void Paste1Click();
+    void Delete1Click();
+    void SelectAll1Click();
+    QMenu* HelpPopup() const { return FHelpPopup; }
+    QMenu* EditHelpPopup() const { return FEditHelpPopup; }
+    QWidget* PopupControl() const { return FPopupControl; }
+    // The help number "What's This?" shows.
+    int HelpPopupContext() const;
+    // The calculator programs tried in turn, the first that starts wins.
+    static QStringList CalculatorPrograms();
+
+    // The tooltip of a list item too long for its list: true, with the item's text and row,
+    // when the item under position (viewport coordinates) is wider than the list less 25
+    // pixels.
+    static bool ListItemHint(const QListWidget* list, const QPoint& position, QString* text, QRect* rect);
+    static constexpr int kListHintMargin = 25;
+    static constexpr int kListHintHideMs = 3500;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -145,6 +200,11 @@ private:
     void ReadVersionInfo();
     void DetectReadOnly(const QStringList& arguments);
     void ConnectHandlers();
+    void ConnectCommands();
+    bool ShowListItemHint(QListWidget* list, QHelpEvent* event);
+    // The selected units and category by name, so that they are found again after the
+    // catalogue's objects have been replaced.
+    void RememberSelection();
 
     // Key-down of both unit boxes: Backspace and Delete stop the next completion.
     void EditToUnitKeyDown(int key);
@@ -191,4 +251,16 @@ private:
     bool FRecentUpdating = false;
     // A list's selection is being set by the page, which runs the click handler itself.
     bool FSelecting = false;
+
+    // Names of the selection (category name, unit name); the filter's category name.
+    QString FFromCategoryName;
+    QString FFromUnitName;
+    QString FToCategoryName;
+    QString FToUnitName;
+    QString FFilterName;
+
+    QMenu* FHelpPopup = nullptr;
+    QMenu* FEditHelpPopup = nullptr;
+    QPointer<QWidget> FPopupControl;
+    QPoint FHelpPopupPosition;
 };

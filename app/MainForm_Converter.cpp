@@ -131,6 +131,7 @@ void TMainForm::SetCategoryFilter(TConvCategory* category)
     if (category == CategoryFilter)
         return;
     CategoryFilter = category;
+    RememberSelection();
     FillFromUnits();
 }
 
@@ -217,6 +218,7 @@ void TMainForm::SetFromUnit(TConvUnit* unit)
         return;
     TConvUnit* previous = FromUnit;
     FromUnit = unit;
+    RememberSelection();
     Reverse = false;
 
     ui->LblFromUnit->setText(unit->Name);
@@ -286,6 +288,7 @@ void TMainForm::SetToUnit(TConvUnit* unit)
     if (unit == nullptr)
         return;
     ToUnit = unit;
+    RememberSelection();
     NoSearch = true;
     ui->EditToUnit->setText(unit->Name);
     ui->EditToUnit->setCursorPosition(0);
@@ -418,25 +421,34 @@ void TMainForm::CopyConversion()
                                                   : from + QStringLiteral(" = ") + to);
 }
 
+void TMainForm::RememberSelection()
+{
+    const auto categoryName = [](const TConvUnit* unit) {
+        return unit != nullptr && unit->Category != nullptr ? unit->Category->Name : QString();
+    };
+    FFromCategoryName = categoryName(FromUnit);
+    FFromUnitName = FromUnit != nullptr ? FromUnit->Name : QString();
+    FToCategoryName = categoryName(ToUnit);
+    FToUnitName = ToUnit != nullptr ? ToUnit->Name : QString();
+    FFilterName = CategoryFilter != nullptr ? CategoryFilter->Name : QString();
+}
+
 void TMainForm::DropStaleReferences()
 {
-    bool fromFound = false;
-    bool toFound = false;
-    bool filterFound = false;
-    for (int c = 0; c < FCatalogue->Count(); ++c) {
-        TConvCategory* category = FCatalogue->Categories(c);
-        filterFound = filterFound || category == CategoryFilter;
-        for (int u = 0; u < category->UnitCount(); ++u) {
-            fromFound = fromFound || category->Units(u) == FromUnit;
-            toFound = toFound || category->Units(u) == ToUnit;
-        }
-    }
-    if (!fromFound)
-        FromUnit = nullptr;
-    if (!toFound)
-        ToUnit = nullptr;
-    if (!filterFound)
-        CategoryFilter = nullptr;
+    // The old objects may be gone, and a new one may live at a freed one's address: the
+    // pointers are neither followed nor compared, the selection is looked up again by name.
+    const auto findCategory = [this](const QString& name) -> TConvCategory* {
+        return name.isEmpty() ? nullptr : FCatalogue->FindCategory(name);
+    };
+    const auto findUnit = [&findCategory](const QString& category, const QString& name) -> TConvUnit* {
+        TConvCategory* found = findCategory(category);
+        const int index = found != nullptr ? found->IndexOfUnit(name) : -1;
+        return index >= 0 ? found->Units(index) : nullptr;
+    };
+    FromUnit = findUnit(FFromCategoryName, FFromUnitName);
+    ToUnit = findUnit(FToCategoryName, FToUnitName);
+    CategoryFilter = findCategory(FFilterName);
+    RememberSelection();
     ClearUnitLists();
 }
 

@@ -2,6 +2,7 @@
 #include "Application.h"
 #include "InstanceLock.h"
 #include "MainForm.h"
+#include "prefs.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -87,8 +88,9 @@ int main(int argc, char* argv[])
     if (MainForm->TerminateRequested())
         return MainForm->TerminateExitCode();
 
-    // 5. Where the preferences dialog object is created: it restores the settings.
-    MainForm->RestoreSettings();
+    // 5. The preferences dialog object lives until shut-down; its creation restores the
+    // settings.
+    auto PrefsForm = std::make_unique<TPrefsForm>(MainForm.get());
 
     if (tools.BenchmarkStartup) {
         auto* probe = new TFirstPaintProbe(MainForm.get());
@@ -109,11 +111,9 @@ int main(int argc, char* argv[])
     // 6.
     const int exitCode = QApplication::exec();
 
-    // Where the preferences dialog object is destroyed: it saves the settings while the
-    // main window still exists. After a data file failed to reload, the lists are empty,
-    // and saving them would replace the stored units with none.
-    if (MainForm->TerminateExitCode() == 0)
-        MainForm->SaveSettings();
+    // The preferences dialog object goes first and saves the settings while the main window
+    // still exists (the window saves nothing after a data file failed to reload).
+    PrefsForm.reset();
     MainForm.reset();
     return exitCode;
 }

@@ -230,6 +230,9 @@ private Q_SLOTS:
                                              : WriteFile(QStringLiteral("broken.qch"), bytes);
         QVERIFY(!ShowHelpTopic(file, QStringLiteral("AContents")));
         QCOMPARE(FMessages, QStringList{QString::fromLatin1(kUnableToFindHtmlHelp)});
+        // Lines are separated by carriage returns, which the message box shows as breaks.
+        QVERIFY(FMessages.first().startsWith(
+            QLatin1String("Unable to find the required hhctrl.ocx library.\rPlease update your system")));
         QVERIFY(!CurrentHelpWindow());
     }
 

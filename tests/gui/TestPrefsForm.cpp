@@ -94,7 +94,8 @@ private Q_SLOTS:
         WriteTerms(termsFile, terms);
         termsFile.close();
 
-        QFile hints(FDataFolder + QStringLiteral("hints.hlp"));
+        // The main window uses the pop-up help file of its data folder.
+        QFile hints(FDataFolder + QStringLiteral("morvexhints.hlp"));
         QVERIFY(hints.open(QIODevice::WriteOnly));
         hints.write("[Topics]\n201=Digits text.\n203=Automatic text.\n207=Reminder text.\n");
         hints.close();
