@@ -15,8 +15,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QSettings>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -133,7 +135,21 @@ public:
     std::vector<TMessage> Messages;
 };
 
-// The window as the program starts it: created, then the settings applied.
+// The settings of the program are kept in a folder of this object while it lives, so that
+// tests neither see nor change the user's own and every test can start without any.
+class TSettingsSandbox
+{
+public:
+    TSettingsSandbox() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, FDir.path()); }
+    TSettingsSandbox(const TSettingsSandbox&) = delete;
+    TSettingsSandbox& operator=(const TSettingsSandbox&) = delete;
+    // The file the program's settings are written to.
+    QString FileName() const { return FDir.filePath(QStringLiteral("Morvex/Tools.conf")); }
+
+private:
+    QTemporaryDir FDir;
+};
+
 // The window as the program starts it: created, the settings applied, shown.
 inline std::unique_ptr<TMainForm> StartForm(const QString& folder, const QStringList& arguments = {})
 {

@@ -101,8 +101,14 @@ private:
         QCoreApplication::sendEvent(FromBox(), &out);
     }
 
+    std::unique_ptr<TSettingsSandbox> FSettings;
+
 private Q_SLOTS:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        FSettings = std::make_unique<TSettingsSandbox>();
+    }
 
     void init()
     {

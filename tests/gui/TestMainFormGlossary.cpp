@@ -34,8 +34,14 @@ private:
         FForm = StartForm(FDir->path());
     }
 
+    std::unique_ptr<TSettingsSandbox> FSettings;
+
 private Q_SLOTS:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        FSettings = std::make_unique<TSettingsSandbox>();
+    }
 
     void init()
     {

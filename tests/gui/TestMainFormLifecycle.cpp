@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QMenuBar>
 #include <QProcess>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTabWidget>
@@ -97,8 +98,14 @@ private:
         return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
     }
 
+    std::unique_ptr<TSettingsSandbox> FSettings;
+
 private Q_SLOTS:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        FSettings = std::make_unique<TSettingsSandbox>();
+    }
 
     void init()
     {
@@ -307,6 +314,11 @@ private Q_SLOTS:
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
         QVERIFY(!QFileInfo::exists(socket));
+        // Ended like File, Exit: the settings of the first run were written.
+        QSettings saved(FDir->filePath(QStringLiteral("config/Morvex/Tools.conf")), QSettings::IniFormat);
+        QCOMPARE(saved.value(QStringLiteral("Precision")).toInt(), 15);
+        QCOMPARE(saved.value(QStringLiteral("FromUnitName")).toString(), QStringLiteral("Degrees Celsius"));
+        QCOMPARE(saved.value(QStringLiteral("MRU/From0")).toString(), QStringLiteral("Degrees Celsius"));
         QCOMPARE(RunTool({QStringLiteral("running")}), 1);
         // Nobody left to ask.
         QCOMPARE(RunTool({QStringLiteral("quit-running"), QStringLiteral("--wait"), QStringLiteral("0")}, &output), 0);
