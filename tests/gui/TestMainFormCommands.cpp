@@ -497,6 +497,42 @@ private Q_SLOTS:
         prefs.reset();
     }
 
+    void selectionAfterTheCatalogueChanged_data()
+    {
+        QTest::addColumn<QString>("from");
+        // Cubits, the output unit in both, is freed by the dialog, and its memory is likely
+        // reused by the unit added next.
+        QTest::newRow("input and output unit replaced") << "Cubits";
+        QTest::newRow("output unit replaced") << "Metres";
+    }
+
+    void selectionAfterTheCatalogueChanged()
+    {
+        QFETCH(QString, from);
+        TConvCategory* length = FForm->Catalogue().FindCategory(QStringLiteral("Length"));
+        length->AddUnit(QStringLiteral("Cubits"), true, 1 / 0.4572);
+        FForm->RefreshAfterPreferences();
+        auto* cats = Child<QComboBox>(*FForm, "CmbCats");
+        cats->setCurrentIndex(cats->findText(QStringLiteral("Length")));
+        ClickItem(Child<QListWidget>(*FForm, "LstFromUnits"), from);
+        ClickItem(Child<QListWidget>(*FForm, "LstToUnits"), QStringLiteral("Cubits"));
+        QCOMPARE(FForm->ToUnit->Name, QStringLiteral("Cubits"));
+
+        // As the dialog's OK does: the custom unit goes, another comes.
+        length->RemoveUnit(FForm->ToUnit, false);
+        length->AddUnit(QStringLiteral("Spans"), true, 1 / 0.2286);
+        FForm->RefreshAfterPreferences();
+        QVERIFY(FForm->FromUnit != nullptr && FForm->ToUnit != nullptr);
+        QVERIFY(FForm->FromUnit->Name != QLatin1String("Spans"));
+        QVERIFY(FForm->ToUnit->Name != QLatin1String("Spans"));
+        if (from != QLatin1String("Cubits"))
+            QCOMPARE(FForm->FromUnit->Name, from);
+        QVERIFY(length->IndexOfUnit(FForm->FromUnit->Name) >= 0);
+        QCOMPARE(FForm->ToUnit->Category, FForm->FromUnit->Category);
+        QCOMPARE(Selected(), FForm->FromUnit->Name);
+        QCOMPARE(SelectedText(Child<QListWidget>(*FForm, "LstToUnits")), FForm->ToUnit->Name);
+    }
+
     void longListItemTooltip_data()
     {
         QTest::addColumn<int>("spare"); // list width less the text's width
