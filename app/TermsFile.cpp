@@ -1,27 +1,30 @@
 #include "TermsFile.h"
 
-#include "FastStrings.h"
 #include "Win1252.h"
 
 #include <QHash>
 #include <QIODevice>
 #include <QStringDecoder>
 
+#include <cstring>
 #include <limits>
 #include <optional>
+#include <vector>
 
 namespace {
 
 constexpr char16_t kSeparator = 0x01;
 
 // Accepts an optional sign followed by at least one ASCII digit. A minus sign is only
-// accepted on a zero, which is not negative; every other negative number is refused.
-bool ParseTermNumber(const QString& field, quint64& number)
+// accepted on a zero, which is not negative; every other negative number is refused. The
+// field is still in the code page, where signs and digits are the bytes of their ASCII
+// codes and no other byte decodes to a sign or a digit.
+bool ParseTermNumber(QByteArrayView field, quint64& number)
 {
     qsizetype i = 0;
     bool negative = false;
-    if (!field.isEmpty() && (field[0] == u'+' || field[0] == u'-')) {
-        negative = field[0] == u'-';
+    if (!field.isEmpty() && (field[0] == '+' || field[0] == '-')) {
+        negative = field[0] == '-';
         ++i;
     }
     if (i == field.size())
@@ -29,10 +32,10 @@ bool ParseTermNumber(const QString& field, quint64& number)
     quint64 value = 0;
     constexpr quint64 kMax = std::numeric_limits<quint64>::max();
     for (; i < field.size(); ++i) {
-        const char16_t c = field[i].unicode();
-        if (c < u'0' || c > u'9')
+        const char c = field[i];
+        if (c < '0' || c > '9')
             return false;
-        const quint64 digit = c - u'0';
+        const quint64 digit = quint64(c - '0');
         if (value > (kMax - digit) / 10)
             return false;
         value = value * 10 + digit;
@@ -68,9 +71,15 @@ QString Quoted(const QString& field)
 
 void TTermTable::StoreTerm(quint64 number, const QString& name, const QString& definition)
 {
-    TTerm& term = FTerms[number];
-    term.Name = name;
-    term.Definition = definition;
+    // Files are usually written in ascending order, so a new largest number goes straight
+    // to the end of the map instead of being searched for.
+    auto it = FTerms.end();
+    if (FTerms.empty() || FTerms.rbegin()->first < number)
+        it = FTerms.emplace_hint(it, number, TTerm());
+    else
+        it = FTerms.try_emplace(number).first;
+    it->second.Name = name;
+    it->second.Definition = definition;
 }
 
 TTerm TTermTable::Term(quint64 number) const
@@ -100,67 +109,80 @@ void ReadTerms(QIODevice& stream, TTermTable& table)
         Definition
     };
     TState state = TState::Number;
-    quint64 number = 0;
     qint64 group = 0;
+    // The group being read. It is stored when its definition is complete, or at the end when
+    // the file cuts it short; the table is only handed out after the whole file is read, so
+    // storing once per group leaves it as storing each field in turn would.
+    quint64 number = 0;
+    QString name;
 
-    // The fields not yet cut off start at head; the text from searched on has not yet been
-    // looked at for a separator. consumed counts the characters dropped from the front,
-    // which are bytes of the file since the code page has one byte per character.
-    QString buffer;
+    // The file's bytes not yet cut into fields start at head; from searched on they have not
+    // yet been looked at for a separator. The code page has one byte per character, so a
+    // separator byte is a separator character, and the bytes are decoded one field at a
+    // time. consumed counts the bytes dropped from the front of the buffer.
+    std::vector<char> buffer;
+    buffer.reserve(4 * kTermsPieceSize);
     qsizetype head = 0;
     qsizetype searched = 0;
     qint64 consumed = 0;
     bool atEnd = false;
-    char piece[kTermsPieceSize];
 
     TTermTable loaded;
     for (;;) {
-        const int found = FindCharNoCase(buffer, QChar(kSeparator), int(searched) + 1);
-        if (found == 0) {
+        const char* const data = buffer.data();
+        const qsizetype size = qsizetype(buffer.size());
+        const auto* found =
+            searched < size
+                ? static_cast<const char*>(std::memchr(data + searched, kSeparator, std::size_t(size - searched)))
+                : nullptr;
+        if (!found) {
             if (atEnd)
                 break; // what follows the last separator is ignored
-            buffer.remove(0, head);
+            buffer.erase(buffer.begin(), buffer.begin() + head);
             consumed += head;
             head = 0;
-            searched = buffer.size();
-            if (buffer.size() > kMaxTermsFieldLength)
+            searched = qsizetype(buffer.size());
+            if (searched > kMaxTermsFieldLength)
                 throw ETermsFormatError(
                     QStringLiteral("Malformed glossary file: the field at offset %1 is longer than %2 bytes.")
                         .arg(consumed)
                         .arg(kMaxTermsFieldLength)
                         .toStdString());
             // A short read does not end a pipe or socket; only a read that yields nothing does.
-            const qint64 count = stream.read(piece, kTermsPieceSize);
+            buffer.resize(std::size_t(searched) + kTermsPieceSize);
+            const qint64 count = stream.read(buffer.data() + searched, kTermsPieceSize);
             if (count < 0)
                 throw ETermsFormatError(kUnableToReadTerms);
-            if (count == 0)
-                atEnd = true;
-            else
-                buffer += Win1252::Decode(QByteArrayView(piece, count));
+            buffer.resize(std::size_t(searched + count));
+            atEnd = count == 0;
             continue;
         }
-        const qsizetype end = found - 1;
-        const QString field = buffer.mid(head, end - head);
+        const qsizetype end = found - data;
+        const QByteArrayView field(data + head, end - head);
         switch (state) {
         case TState::Number:
             ++group;
             if (!ParseTermNumber(field, number))
-                ThrowBadNumber(field, group, consumed + head);
-            loaded.StoreTerm(number, QString(), QString());
+                ThrowBadNumber(Win1252::Decode(field), group, consumed + head);
             state = TState::Term;
             break;
         case TState::Term:
-            loaded.StoreTerm(number, field, QString());
+            name = Win1252::Decode(field);
             state = TState::Definition;
             break;
         case TState::Definition:
-            loaded.StoreTerm(number, loaded.Term(number).Name, field);
+            loaded.StoreTerm(number, name, Win1252::Decode(field));
             state = TState::Number;
             break;
         }
         head = end + 1;
         searched = head;
     }
+    // A group cut short keeps its complete fields.
+    if (state == TState::Term)
+        loaded.StoreTerm(number, QString(), QString());
+    else if (state == TState::Definition)
+        loaded.StoreTerm(number, name, QString());
     table = std::move(loaded);
 }
 
