@@ -6,10 +6,11 @@
 #include <QIODevice>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <optional>
-#include <vector>
 
 namespace {
 
@@ -120,8 +121,11 @@ void ReadTerms(QIODevice& stream, TTermTable& table)
     // yet been looked at for a separator. The code page has one byte per character, so a
     // separator byte is a separator character, and the bytes are decoded one field at a
     // time. consumed counts the bytes dropped from the front of the buffer.
-    std::vector<char> buffer;
-    buffer.reserve(4 * kTermsPieceSize);
+    // The buffer holds size bytes; it grows by doubling when a piece does not fit, which only
+    // a field longer than a few pieces makes happen.
+    qsizetype capacity = 4 * kTermsPieceSize;
+    auto buffer = std::make_unique_for_overwrite<char[]>(std::size_t(capacity));
+    qsizetype size = 0;
     qsizetype head = 0;
     qsizetype searched = 0;
     qint64 consumed = 0;
@@ -129,8 +133,7 @@ void ReadTerms(QIODevice& stream, TTermTable& table)
 
     TTermTable loaded;
     for (;;) {
-        const char* const data = buffer.data();
-        const qsizetype size = qsizetype(buffer.size());
+        const char* const data = buffer.get();
         const auto* found =
             searched < size
                 ? static_cast<const char*>(std::memchr(data + searched, kSeparator, std::size_t(size - searched)))
@@ -138,22 +141,28 @@ void ReadTerms(QIODevice& stream, TTermTable& table)
         if (!found) {
             if (atEnd)
                 break; // what follows the last separator is ignored
-            buffer.erase(buffer.begin(), buffer.begin() + head);
+            size -= head;
+            std::memmove(buffer.get(), buffer.get() + head, std::size_t(size));
             consumed += head;
             head = 0;
-            searched = qsizetype(buffer.size());
-            if (searched > kMaxTermsFieldLength)
+            searched = size;
+            if (size > kMaxTermsFieldLength)
                 throw ETermsFormatError(
                     QStringLiteral("Malformed glossary file: the field at offset %1 is longer than %2 bytes.")
                         .arg(consumed)
                         .arg(kMaxTermsFieldLength)
                         .toStdString());
             // A short read does not end a pipe or socket; only a read that yields nothing does.
-            buffer.resize(std::size_t(searched) + kTermsPieceSize);
-            const qint64 count = stream.read(buffer.data() + searched, kTermsPieceSize);
+            if (size + kTermsPieceSize > capacity) {
+                capacity = std::max(2 * capacity, size + kTermsPieceSize);
+                auto grown = std::make_unique_for_overwrite<char[]>(std::size_t(capacity));
+                std::memcpy(grown.get(), buffer.get(), std::size_t(size));
+                buffer = std::move(grown);
+            }
+            const qint64 count = stream.read(buffer.get() + size, kTermsPieceSize);
             if (count < 0)
                 throw ETermsFormatError(kUnableToReadTerms);
-            buffer.resize(std::size_t(searched + count));
+            size += count;
             atEnd = count == 0;
             continue;
         }
