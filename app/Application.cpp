@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <chrono>
 #include <new>
 #include <stdexcept>
 
@@ -52,6 +53,9 @@ bool TFirstPaintProbe::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Paint && FElapsedMs < 0) {
         FElapsedMs = FTimer.elapsed();
+        FPaintedAtNs = qint64(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+                .count());
         watched->removeEventFilter(this);
         // Reported once the paint is done.
         QTimer::singleShot(0, this, [this] { Q_EMIT FirstPainted(FElapsedMs); });

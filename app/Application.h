@@ -34,6 +34,9 @@ public:
     // Starts counting now; watches window.
     explicit TFirstPaintProbe(QWidget* window);
     qint64 ElapsedMs() const { return FElapsedMs; }
+    // When the first paint came, in nanoseconds of the system's monotonic clock (comparable
+    // between processes); -1 before it.
+    qint64 PaintedAtNs() const { return FPaintedAtNs; }
     // Counts from an earlier start (for example the entry of main).
     void SetStart(const QElapsedTimer& start) { FTimer = start; }
 
@@ -46,4 +49,5 @@ protected:
 private:
     QElapsedTimer FTimer;
     qint64 FElapsedMs = -1;
+    qint64 FPaintedAtNs = -1;
 };

@@ -32,6 +32,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <vector>
@@ -117,8 +118,18 @@ QStringList WriteLargeData(const QString& folder)
 struct TRun
 {
     double Internal = 0; // from main() to the first paint, as the process reports it
-    double External = 0; // from starting the process to its end
+    double Shown = 0;    // from starting the process to its first paint: what the user waits for
+    double External = 0; // from starting the process to its end, tear-down included
 };
+
+// Nanoseconds of the system's monotonic clock, which the program reports its first paint in
+// too, so that the time from starting the process to that paint can be taken across them.
+qint64 MonotonicNs()
+{
+    return qint64(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
+}
 
 std::optional<TRun> RunOnce(const QString& program, const QStringList& arguments, const QProcessEnvironment& env)
 {
@@ -126,6 +137,7 @@ std::optional<TRun> RunOnce(const QString& program, const QStringList& arguments
     process.setProcessEnvironment(env);
     QElapsedTimer timer;
     timer.start();
+    const qint64 startNs = MonotonicNs();
     process.start(program, arguments);
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return std::nullopt;
@@ -135,7 +147,11 @@ std::optional<TRun> RunOnce(const QString& program, const QStringList& arguments
     for (const QByteArray& line : lines) {
         if (line.startsWith("startup-ms "))
             run.Internal = line.mid(11).trimmed().toDouble();
+        else if (line.startsWith("first-paint-ns "))
+            run.Shown = double(line.mid(15).trimmed().toLongLong() - startNs) / 1e6;
     }
+    if (run.Shown <= 0)
+        return std::nullopt;
     return run;
 }
 
@@ -206,8 +222,8 @@ int Bare(const QElapsedTimer& started, bool withText)
     }
     auto* probe = new TFirstPaintProbe(&window);
     probe->SetStart(started);
-    QObject::connect(probe, &TFirstPaintProbe::FirstPainted, &window, [](qint64 elapsedMs) {
-        Out() << "startup-ms " << elapsedMs << Qt::endl;
+    QObject::connect(probe, &TFirstPaintProbe::FirstPainted, &window, [probe](qint64 elapsedMs) {
+        Out() << "startup-ms " << elapsedMs << "\nfirst-paint-ns " << probe->PaintedAtNs() << Qt::endl;
         QCoreApplication::quit();
     });
     window.show();
@@ -266,7 +282,7 @@ int main(int argc, char* argv[])
         const char* Name;
         QString Program;
         QStringList Arguments;
-        std::vector<double> Internal, External;
+        std::vector<double> Internal, Shown, External;
     };
     std::vector<TCase> cases = {
         {"bare QWidget window", QCoreApplication::applicationFilePath(), {QStringLiteral("--bare")}, {}, {}},
@@ -292,22 +308,28 @@ int main(int argc, char* argv[])
             if (!run)
                 qFatal("%s did not start and end cleanly", c.Name);
             c.Internal.push_back(run->Internal);
+            c.Shown.push_back(run->Shown);
             c.External.push_back(run->External);
         }
     }
 
     Out() << "Start-up to the first painted window, median of " << runs << " runs (ms)\n";
-    Out() << "  internal: from main() to the first paint; external: from process start to exit\n";
+    Out() << "  shown: from starting the process to its first paint (the goal's measure);\n"
+             "  internal: from main() to the first paint; exit: from starting the process to its end\n";
+    const double bareShown = Median(cases[0].Shown);
     const double bareInternal = Median(cases[0].Internal);
     const double bareExternal = Median(cases[0].External);
     for (const TCase& c : cases) {
+        const double shown = Median(c.Shown);
         const double internal = Median(c.Internal);
         const double external = Median(c.External);
-        Out() << QStringLiteral("  %1  internal %2  (%3x bare)   external %4  (%5x bare)\n")
+        Out() << QStringLiteral("  %1  shown %2 (%3x)   internal %4 (%5x)   exit %6 (%7x)\n")
                      .arg(QLatin1String(c.Name), -42)
-                     .arg(internal, 7, 'f', 1)
-                     .arg(internal / bareInternal, 4, 'f', 2)
-                     .arg(external, 7, 'f', 1)
+                     .arg(shown, 6, 'f', 1)
+                     .arg(shown / bareShown, 4, 'f', 2)
+                     .arg(internal, 5, 'f', 1)
+                     .arg(internal / bareInternal, 5, 'f', 2)
+                     .arg(external, 6, 'f', 1)
                      .arg(external / bareExternal, 4, 'f', 2);
     }
 
