@@ -41,7 +41,9 @@ void Write(FILE* out, const QString& text)
 
 bool LooksLikeNegativeNumber(const QString& arg)
 {
-    return arg.size() >= 2 && arg[0] == u'-' && ((arg[1] >= u'0' && arg[1] <= u'9') || arg[1] == u'.');
+    // Options are letters after the dash; anything else (a digit, a point, a comma when it
+    // is the decimal separator) starts a value.
+    return arg.size() >= 2 && arg[0] == u'-' && arg[1] != u'-' && !arg[1].isLetter();
 }
 
 // The parser would read "-40" as the options -4 and -0. Options (with their values) go

@@ -3,8 +3,10 @@
 #include "CliCommon.h"
 
 #include "CatUnits.h"
+#include "TermsFile.h"
 #include "UnitSource.h"
 
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
@@ -53,6 +55,24 @@ bool WriteWhole(const QString& path, const QByteArray& bytes, QString& error)
         return false;
     }
     return true;
+}
+
+bool ReadsAsGlossary(const QByteArray& bytes)
+{
+    // The binary counts of a unit data file hold zero bytes; glossary text never does.
+    if (bytes.contains('\0'))
+        return false;
+    QBuffer buffer;
+    buffer.setData(bytes);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return false;
+    TTermTable table;
+    try {
+        ReadTerms(buffer, table);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return !table.Entries().empty();
 }
 
 int DataDump(const QStringList& args)
@@ -113,6 +133,11 @@ int DataDump(const QStringList& args)
     try {
         ReadCatalogueFileBytes(*bytes, catalogue, custom, legacyUnits);
     } catch (const EConvError& e) {
+        // A glossary whose first term number starts with 10 or 11 carries the same two
+        // bytes as a unit data file's mark.
+        const bool options = parser.isSet(outputOption) || parser.isSet(customOption) || parser.isSet(unitsOption);
+        if (!options && ReadsAsGlossary(*bytes))
+            return CmdDumpTerms(path);
         return Fail(QStringLiteral("%1: %2").arg(path, e.Message()));
     }
 

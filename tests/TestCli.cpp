@@ -512,6 +512,8 @@ void TestCli::parse_data()
                              << "N/A\nN/A\nN/A\n0x1p+0\nN/A\n";
     QTest::newRow("comma region") << L{"--decimal", ",", "--thousands", ".", "1.234,5", "1.5"} << QByteArray() << 0
                                   << "0x1.34ap+10\n0x1.ep+3\n";
+    QTest::newRow("comma region, negative")
+        << L{"--decimal", ",", "--thousands", ".", "-,5", "-1,5"} << QByteArray() << 0 << "-0x1p-1\n-0x1.8p+0\n";
     QTest::newRow("extremes") << L{"4.9406564584124654e-324", "2.2250738585072014e-308", "1.7976931348623157e308",
                                    "1e-400", "1e309"}
                               << QByteArray() << 1

@@ -36,6 +36,7 @@ private Q_SLOTS:
     void commandLineFailures();
     void dumpLeavesOldFilesAlone();
     void dumpHandsOtherFilesToTheGlossary();
+    void dumpKnowsGlossaryFromUnitMark();
 
 private:
     struct TRun
@@ -486,6 +487,18 @@ void TestUnitsData::dumpHandsOtherFilesToTheGlossary()
     QCOMPARE(viaDump.ExitCode, direct.ExitCode);
     QCOMPARE(viaDump.Out, direct.Out);
     QCOMPARE(viaDump.Err, direct.Err);
+}
+
+void TestUnitsData::dumpKnowsGlossaryFromUnitMark()
+{
+    // Term number 11 puts the bytes of the unit data mark at the start of a glossary.
+    const QString terms = Tmp(QStringLiteral("eleven.dat"));
+    QVERIFY(Bytes::WriteFile(terms, QByteArray("11\x01Gear\x01Toothed wheel.\x01")));
+    const TRun viaDump = Morvex({"data", "dump", terms});
+    const TRun direct = Morvex({"data", "dump-terms", terms});
+    QCOMPARE(direct.ExitCode, 0);
+    QCOMPARE(viaDump.ExitCode, 0);
+    QCOMPARE(viaDump.Out, direct.Out);
 }
 
 QTEST_GUILESS_MAIN(TestUnitsData)
