@@ -53,6 +53,11 @@ constexpr int kDesignedNonClientHeight = 343 - 297;
 TMainForm::TMainForm(const QString& dataFolder, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>())
 {
+    // The glossary is read while the controls are built. The names' comparison is set up
+    // here first, so that the worker only reads it.
+    CompareNames(QString(), QString());
+    FTermsPreload = std::async(std::launch::async, &TMainForm::PreloadTerms,
+                               DataFolderOf(dataFolder) + QStringLiteral("terms.dat"));
     InitResources();
     ui->setupUi(this);
     ConnectHandlers();
@@ -87,10 +92,7 @@ void TMainForm::FormCreate(const QString& dataFolder, const QStringList& argumen
     setWindowTitle(QLatin1String(kCaptionPrefix) + MakerLinks::WebSite());
 
     // 1. Every data file lives beside the program.
-    const QString folder = dataFolder.isEmpty() ? QCoreApplication::applicationDirPath() : dataFolder;
-    FDataFolder = QDir::fromNativeSeparators(folder);
-    if (!FDataFolder.endsWith(QLatin1Char('/')))
-        FDataFolder += QLatin1Char('/');
+    FDataFolder = DataFolderOf(dataFolder);
     // 2.-3. Help files; the help itself is opened by the commands.
     SetPopupHelpFile(FDataFolder + QStringLiteral("morvexhints.hlp"));
     FHtmlHelpPath = FDataFolder + QStringLiteral("morvextools.qch");
@@ -118,10 +120,8 @@ void TMainForm::FormCreate(const QString& dataFolder, const QStringList& argumen
     Updating = true;
     NoSearch = false;
     // 11. The glossary first; without it nothing else is loaded.
-    if (LoadTerms()) {
-        FillTermList();
+    if (TakePreloadedTerms())
         ReloadCatalogue();
-    }
     // 12. The logo area.
     ui->PBoxBrand->hide();
     ui->ImgLogo2->setPixmap(FLogoPicture);
@@ -134,6 +134,15 @@ void TMainForm::FormCreate(const QString& dataFolder, const QStringList& argumen
     setMinimumSize(kDesignedMinimumWidth, minimumHeight - kDesignedNonClientHeight + menuHeight);
     // 13.
     ui->PageControl->setCurrentWidget(ui->SheetUnits);
+}
+
+QString TMainForm::DataFolderOf(const QString& dataFolder)
+{
+    const QString folder = dataFolder.isEmpty() ? QCoreApplication::applicationDirPath() : dataFolder;
+    QString result = QDir::fromNativeSeparators(folder);
+    if (!result.endsWith(QLatin1Char('/')))
+        result += QLatin1Char('/');
+    return result;
 }
 
 void TMainForm::FormDestroy()
@@ -366,7 +375,9 @@ void TMainForm::SortRows(std::vector<TNamedRow>& rows)
     // Most names compare by their case-folded text as the catalogue's comparison does, and
     // that text compares many times faster: sort by it, check the order with the
     // catalogue's comparison in one pass, and sort by that only when the check fails. The
-    // folded names share one buffer, so that thousands of names cost one allocation.
+    // folded names share one buffer, so that thousands of names cost one allocation; each
+    // key carries its first eight folded characters as two numbers, which settles most
+    // comparisons without reading the buffer. Equal names keep their order.
     std::u16string folded;
     qsizetype total = 0;
     for (const TNamedRow& row : rows)
@@ -374,6 +385,8 @@ void TMainForm::SortRows(std::vector<TNamedRow>& rows)
     folded.reserve(size_t(total));
     struct TKey
     {
+        quint64 High;
+        quint64 Low;
         size_t Start;
         size_t Length;
         size_t Row;
@@ -386,11 +399,23 @@ void TMainForm::SortRows(std::vector<TNamedRow>& rows)
             const char16_t u = c.unicode();
             folded.push_back(u < 0x80 ? (u >= u'A' && u <= u'Z' ? char16_t(u + 32) : u) : c.toCaseFolded().unicode());
         }
-        keys.push_back({start, folded.size() - start, i});
+        const size_t length = folded.size() - start;
+        quint64 high = 0;
+        quint64 low = 0;
+        for (size_t k = 0; k < 4; ++k) {
+            high = (high << 16) | (k < length ? quint64(folded[start + k]) : 0);
+            low = (low << 16) | (k + 4 < length ? quint64(folded[start + k + 4]) : 0);
+        }
+        keys.push_back({high, low, start, length, i});
     }
     const std::u16string_view all(folded);
-    std::stable_sort(keys.begin(), keys.end(), [all](const TKey& a, const TKey& b) {
-        return all.substr(a.Start, a.Length) < all.substr(b.Start, b.Length);
+    std::sort(keys.begin(), keys.end(), [all](const TKey& a, const TKey& b) {
+        if (a.High != b.High)
+            return a.High < b.High;
+        if (a.Low != b.Low)
+            return a.Low < b.Low;
+        const int c = all.substr(a.Start, a.Length).compare(all.substr(b.Start, b.Length));
+        return c != 0 ? c < 0 : a.Row < b.Row;
     });
     std::vector<TNamedRow> sorted;
     sorted.reserve(rows.size());
