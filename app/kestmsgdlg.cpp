@@ -44,7 +44,7 @@ QMessageBox::StandardButton BeepMessageDlg(const QString& text, TMsgDlgType type
     // breaks lines only at a line feed.
     QString shown = text;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QMessageBox box(icon, QApplication::applicationDisplayName(), shown, buttons, parent);
+    QMessageBox box(icon, QString::fromLatin1(kAppTitle), shown, buttons, parent);
     if (helpContext != 0)
         box.setProperty("helpContext", helpContext);
     return static_cast<QMessageBox::StandardButton>(box.exec());

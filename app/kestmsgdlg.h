@@ -7,6 +7,10 @@
 
 class QWidget;
 
+// The caption of every message box and of the error reports. Set as the window caption
+// itself, not as Qt's application display name, which Qt would append to every title.
+inline constexpr const char* kAppTitle = "Morvex Tools";
+
 enum class TMsgDlgType
 {
     mtWarning,
