@@ -53,11 +53,6 @@ constexpr int kDesignedNonClientHeight = 343 - 297;
 TMainForm::TMainForm(const QString& dataFolder, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>())
 {
-    // The glossary is read while the controls are built. The names' comparison is set up
-    // here first, so that the worker only reads it.
-    CompareNames(QString(), QString());
-    FTermsPreload = std::async(std::launch::async, &TMainForm::PreloadTerms,
-                               DataFolderOf(dataFolder) + QStringLiteral("terms.dat"));
     InitResources();
     ui->setupUi(this);
     ConnectHandlers();
@@ -92,7 +87,10 @@ void TMainForm::FormCreate(const QString& dataFolder, const QStringList& argumen
     setWindowTitle(QLatin1String(kCaptionPrefix) + MakerLinks::WebSite());
 
     // 1. Every data file lives beside the program.
-    FDataFolder = DataFolderOf(dataFolder);
+    const QString folder = dataFolder.isEmpty() ? QCoreApplication::applicationDirPath() : dataFolder;
+    FDataFolder = QDir::fromNativeSeparators(folder);
+    if (!FDataFolder.endsWith(QLatin1Char('/')))
+        FDataFolder += QLatin1Char('/');
     // 2.-3. Help files; the help itself is opened by the commands.
     SetPopupHelpFile(FDataFolder + QStringLiteral("morvexhints.hlp"));
     FHtmlHelpPath = FDataFolder + QStringLiteral("morvextools.qch");
@@ -120,8 +118,10 @@ void TMainForm::FormCreate(const QString& dataFolder, const QStringList& argumen
     Updating = true;
     NoSearch = false;
     // 11. The glossary first; without it nothing else is loaded.
-    if (TakePreloadedTerms())
+    if (LoadTerms()) {
+        FillTermList();
         ReloadCatalogue();
+    }
     // 12. The logo area.
     ui->PBoxBrand->hide();
     ui->ImgLogo2->setPixmap(FLogoPicture);
@@ -134,15 +134,6 @@ void TMainForm::FormCreate(const QString& dataFolder, const QStringList& argumen
     setMinimumSize(kDesignedMinimumWidth, minimumHeight - kDesignedNonClientHeight + menuHeight);
     // 13.
     ui->PageControl->setCurrentWidget(ui->SheetUnits);
-}
-
-QString TMainForm::DataFolderOf(const QString& dataFolder)
-{
-    const QString folder = dataFolder.isEmpty() ? QCoreApplication::applicationDirPath() : dataFolder;
-    QString result = QDir::fromNativeSeparators(folder);
-    if (!result.endsWith(QLatin1Char('/')))
-        result += QLatin1Char('/');
-    return result;
 }
 
 void TMainForm::FormDestroy()

@@ -10,8 +10,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <exception>
-#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -228,27 +226,7 @@ private:
     // The selected row of a list, -1 for none.
     static int SelectedRow(const QListWidget* list);
 
-    // The glossary as read and ordered for its list on a worker thread, which starts when the
-    // window is created and runs while the window builds its controls.
-    struct TPreloadedTerms
-    {
-        bool Opened = false;
-        // The format error that ended the reading, if one did.
-        std::exception_ptr Error;
-        TTermTable Table;
-        QStringList Names;
-        std::vector<quint64> Numbers;
-    };
-    static TPreloadedTerms PreloadTerms(const QString& path);
-    // The glossary's part of start-up: LoadTerms and FillTermList from what the worker read.
-    bool TakePreloadedTerms();
-    // The names and numbers of the term list's rows, in list order.
-    static void TermRows(const TTermTable& terms, QStringList& names, std::vector<quint64>& numbers);
-    void ShowTermRows(QStringList names, std::vector<quint64> numbers);
-    static QString DataFolderOf(const QString& dataFolder);
-
     std::unique_ptr<Ui::TMainForm> ui;
-    std::future<TPreloadedTerms> FTermsPreload;
     std::unique_ptr<TConvCategories> FCatalogue;
     TTermTable FTerms;
     // What the rows of the lists hold, row by row: kept beside the list rather than in each

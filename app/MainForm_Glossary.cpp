@@ -13,79 +13,26 @@
 #include <algorithm>
 #include <vector>
 
-namespace {
-
-void ReportUnreadableTerms(TMainForm* form, const QString& message)
-{
-    BeepMessageDlg(message, TMsgDlgType::mtError, QMessageBox::Ok, 0, form);
-    form->RequestTerminate(TMainForm::kExitDataFile);
-}
-
-QString FormatErrorMessage(const ETermsFormatError& error)
-{
-    // A malformed number: the file is damaged, and the program ends as for a missing file,
-    // naming the fault.
-    return QLatin1String(kUnableToOpenTerms) + QLatin1Char('\r') + QString::fromUtf8(error.what());
-}
-
-} // namespace
-
 bool TMainForm::LoadTerms()
 {
     FTerms.Clear();
     QFile file(FDataFolder + QStringLiteral("terms.dat"));
     if (!file.open(QIODevice::ReadOnly)) {
-        ReportUnreadableTerms(this, QLatin1String(kUnableToOpenTerms));
+        BeepMessageDlg(QLatin1String(kUnableToOpenTerms), TMsgDlgType::mtError, QMessageBox::Ok, 0, this);
+        RequestTerminate(kExitDataFile);
         return false;
     }
     try {
         ReadTerms(file, FTerms);
     } catch (const ETermsFormatError& error) {
+        // A malformed number: the file is damaged, and the program ends as for a missing
+        // file, naming the fault.
         FTerms.Clear();
-        ReportUnreadableTerms(this, FormatErrorMessage(error));
+        BeepMessageDlg(QLatin1String(kUnableToOpenTerms) + QLatin1Char('\r') + QString::fromUtf8(error.what()),
+                       TMsgDlgType::mtError, QMessageBox::Ok, 0, this);
+        RequestTerminate(kExitDataFile);
         return false;
     }
-    return true;
-}
-
-TMainForm::TPreloadedTerms TMainForm::PreloadTerms(const QString& path)
-{
-    // Runs on a worker thread: touches no control and shows nothing.
-    TPreloadedTerms result;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return result;
-    result.Opened = true;
-    try {
-        ReadTerms(file, result.Table);
-    } catch (const ETermsFormatError&) {
-        result.Error = std::current_exception();
-        result.Table.Clear();
-        return result;
-    }
-    file.close();
-    TermRows(result.Table, result.Names, result.Numbers);
-    return result;
-}
-
-bool TMainForm::TakePreloadedTerms()
-{
-    FTerms.Clear();
-    TPreloadedTerms preloaded = FTermsPreload.get();
-    if (!preloaded.Opened) {
-        ReportUnreadableTerms(this, QLatin1String(kUnableToOpenTerms));
-        return false;
-    }
-    if (preloaded.Error) {
-        try {
-            std::rethrow_exception(preloaded.Error);
-        } catch (const ETermsFormatError& error) {
-            ReportUnreadableTerms(this, FormatErrorMessage(error));
-        }
-        return false;
-    }
-    FTerms = std::move(preloaded.Table);
-    ShowTermRows(std::move(preloaded.Names), std::move(preloaded.Numbers));
     return true;
 }
 
@@ -107,41 +54,28 @@ void TMainForm::ReloadTerms()
     }
 }
 
-void TMainForm::TermRows(const TTermTable& terms, QStringList& names, std::vector<quint64>& numbers)
+void TMainForm::FillTermList()
 {
     std::vector<TNamedRow> rows;
-    rows.reserve(terms.Entries().size());
-    for (const auto& [number, term] : terms.Entries()) {
+    rows.reserve(FTerms.Entries().size());
+    for (const auto& [number, term] : FTerms.Entries()) {
         if (!term.Name.isEmpty())
             rows.push_back({term.Name, number});
     }
     SortRows(rows);
-    names.clear();
-    names.reserve(qsizetype(rows.size()));
-    numbers.clear();
-    numbers.reserve(rows.size());
-    for (TNamedRow& row : rows) {
-        names.append(std::move(row.Name));
-        numbers.push_back(row.Value);
-    }
-}
-
-void TMainForm::FillTermList()
-{
     QStringList names;
-    std::vector<quint64> numbers;
-    TermRows(FTerms, names, numbers);
-    ShowTermRows(std::move(names), std::move(numbers));
-}
-
-void TMainForm::ShowTermRows(QStringList names, std::vector<quint64> numbers)
-{
+    names.reserve(qsizetype(rows.size()));
+    FTermRows.clear();
+    FTermRows.reserve(rows.size());
+    for (const TNamedRow& row : rows) {
+        names.append(row.Name);
+        FTermRows.push_back(row.Value);
+    }
     QListWidget* list = ui->LstTerms;
     FSelecting = true;
     list->clear();
-    FTermRows = std::move(numbers);
     list->addItems(names);
-    list->setCurrentRow(names.isEmpty() ? -1 : 0);
+    list->setCurrentRow(rows.empty() ? -1 : 0);
     FSelecting = false;
     LstTermsClick();
 }
