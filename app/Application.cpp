@@ -13,6 +13,11 @@
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
+void TApplication::ApplyTitle()
+{
+    QCoreApplication::setApplicationName(QString::fromLatin1(kAppTitle));
+}
+
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {
     try {

@@ -18,6 +18,10 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
+    // Gives the application its title "Morvex Tools" as its name. Qt's display name stays
+    // unset: Qt would append it to every window's caption.
+    static void ApplyTitle();
+
     // The text shown for an error that reached the general error reporting.
     static QString ErrorMessage(const std::exception_ptr& error);
     // Shows that text; used by notify and by any place that reports the same way.

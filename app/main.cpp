@@ -77,7 +77,7 @@ int main(int argc, char* argv[])
     TInstanceMessageServer messages;
     messages.Listen();
     // 3.
-    QApplication::setApplicationDisplayName(QStringLiteral("Morvex Tools"));
+    TApplication::ApplyTitle();
 
     // 4. The main window loads its data; on a data-file problem it has shown the message.
     auto MainForm = std::make_unique<TMainForm>(QString(), arguments);

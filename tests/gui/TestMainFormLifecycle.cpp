@@ -9,6 +9,7 @@
 #include "lrgfonts.h"
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QMenuBar>
 #include <QProcess>
 #include <QSettings>
@@ -169,6 +170,18 @@ private Q_SLOTS:
         QFETCH(QSize, client);
 
         QCOMPARE(ScaledClientSize(QSize(611, 297), scaleX, scaleY), client);
+    }
+
+    // The application is titled "Morvex Tools" without pinning Qt's display name, which Qt
+    // would append to the caption of every window.
+    void applicationTitleLeavesCaptionsAlone()
+    {
+        QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Morvex Tools"));
+        // An unpinned display name follows the application's name.
+        QCoreApplication::setApplicationName(QStringLiteral("probe"));
+        const QString displayName = QGuiApplication::applicationDisplayName();
+        TApplication::ApplyTitle();
+        QCOMPARE(displayName, QStringLiteral("probe"));
     }
 
     void windowAtStart()
@@ -355,7 +368,7 @@ private Q_SLOTS:
 int main(int argc, char* argv[])
 {
     TApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Morvex Tools"));
+    TApplication::ApplyTitle();
     TestMainFormLifecycle test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
