@@ -15,22 +15,32 @@
 #include <exception>
 
 namespace {
+// The right-click menu of a control: its own (or that of its page), the dialog's help menu,
+// or the main window's edit menu, which then acts on the control.
+enum class TContextMenu
+{
+    Own,
+    Help,
+    MainEdit
+};
+
 // Help numbers of the dialog's controls, found by name so that the custom units page's
-// controls get theirs once the page is in place. withHelpMenu: a right click opens the
-// dialog's help menu; the others keep their own menu (or that of their page).
+// controls get theirs once the page is in place.
 struct TContextHelp
 {
     const char* Control;
     int Number;
-    bool WithHelpMenu;
+    TContextMenu Menu;
 };
 
 constexpr TContextHelp kContextHelp[] = {
-    {"LblPrecision", 201, true},   {"SpinPrecision", 201, false},   {"rdoAuto", 203, true},
-    {"rdoScientific", 204, true},  {"rdoFixedNoThou", 205, true},   {"rdoFixedThou", 206, true},
-    {"RdoUpdateNever", 207, true}, {"RdoUpdateMonthly", 207, true}, {"RdoUpdate2Monthly", 207, true},
-    {"VSUnits", 208, false},       {"CmbCategory", 209, true},      {"EditName", 210, false},
-    {"CmbBaseUnit", 211, true},    {"EditFactor", 212, false},
+    {"LblPrecision", 201, TContextMenu::Help},      {"SpinPrecision", 201, TContextMenu::Own},
+    {"rdoAuto", 203, TContextMenu::Help},           {"rdoScientific", 204, TContextMenu::Help},
+    {"rdoFixedNoThou", 205, TContextMenu::Help},    {"rdoFixedThou", 206, TContextMenu::Help},
+    {"RdoUpdateNever", 207, TContextMenu::Help},    {"RdoUpdateMonthly", 207, TContextMenu::Help},
+    {"RdoUpdate2Monthly", 207, TContextMenu::Help}, {"VSUnits", 208, TContextMenu::Own},
+    {"CmbCategory", 209, TContextMenu::Help},       {"EditName", 210, TContextMenu::Own},
+    {"CmbBaseUnit", 211, TContextMenu::Help},       {"EditFactor", 212, TContextMenu::MainEdit},
 };
 
 constexpr const char* kHelpContextProperty = "helpContext";
@@ -244,11 +254,20 @@ void TPrefsForm::BindContextHelp()
         if (!control)
             continue;
         control->setProperty(kHelpContextProperty, entry.Number);
-        if (entry.WithHelpMenu && !control->property(kHelpMenuBoundProperty).toBool()) {
-            control->setProperty(kHelpMenuBoundProperty, true);
-            control->setContextMenuPolicy(Qt::CustomContextMenu);
+        if (entry.Menu == TContextMenu::Own || control->property(kHelpMenuBoundProperty).toBool())
+            continue;
+        control->setProperty(kHelpMenuBoundProperty, true);
+        control->setContextMenuPolicy(Qt::CustomContextMenu);
+        if (entry.Menu == TContextMenu::Help) {
             connect(control, &QWidget::customContextMenuRequested, this, [this, control](const QPoint& position) {
                 HelpContextPopup(control, control->mapToGlobal(position));
+            });
+        } else {
+            // The main window's edit menu: the control becomes the menu's control, for
+            // "What's This?" (its help number) and for the editing items. The menu is a
+            // pop-up, which the dialog's modality does not block.
+            connect(control, &QWidget::customContextMenuRequested, this, [this, control](const QPoint& position) {
+                FMainForm->EditContextPopup(control, control->mapToGlobal(position));
             });
         }
     }

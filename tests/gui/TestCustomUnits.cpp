@@ -4,12 +4,15 @@
 
 #include "CatUnits.h"
 #include "CatalogueFiles.h"
+#include "PopupHelp.h"
 #include "kestmsgdlg.h"
 #include "prefs.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -119,6 +122,7 @@ private Q_SLOTS:
     void popupMenu();
     void preferencesDialog_data();
     void preferencesDialog();
+    void factorBoxUsesMainEditMenu();
 
 private:
     TUnitNode* Row(const QString& path) const;
@@ -1078,6 +1082,58 @@ void TestCustomUnits::preferencesDialog()
         QVERIFY(Fixture::ItemTexts(restarted->findChild<QListWidget*>(QStringLiteral("LstFromUnits")))
                     .contains(QStringLiteral("New unit")));
     }
+}
+
+// The factor box's right click opens the main window's edit menu while the dialog is modal;
+// its items act on the factor box and "What's This?" shows the box's number.
+void TestCustomUnits::factorBoxUsesMainEditMenu()
+{
+    FPage.reset();
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = dir.path() + QLatin1Char('/');
+    Fixture::WriteStandardData(folder);
+    std::unique_ptr<TMainForm> window = Fixture::StartForm(folder);
+    QVERIFY(!window->TerminateRequested());
+    auto prefs = std::make_unique<TPrefsForm>(window.get());
+    prefs->setWindowModality(Qt::ApplicationModal);
+    prefs->show();
+    QVERIFY(QTest::qWaitForWindowExposed(prefs.get()));
+    auto* pages = prefs->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    pages->setCurrentWidget(prefs->findChild<QWidget*>(QStringLiteral("TabCustom")));
+    auto* page = prefs->findChild<TCustomUnitsPage*>();
+    QVERIFY(page != nullptr);
+    page->BtnNewClick();
+    auto* factor = page->findChild<QLineEdit*>(QStringLiteral("EditFactor"));
+    QVERIFY(factor != nullptr && factor->isEnabled());
+    factor->setText(QStringLiteral("2.5"));
+    factor->deselect();
+
+    QList<int> popups;
+    SetPopupHelpHook([&popups](int number, const QPoint&) { popups.append(number); });
+    QMenu* menu = window->EditHelpPopup();
+    // Right-clicks the box and clicks the menu's item, as the user does.
+    const auto choose = [&](const char* item) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), factor->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(factor, &event);
+        QTRY_VERIFY(menu->isVisible());
+        QCOMPARE(window->PopupControl(), static_cast<QWidget*>(factor));
+        auto* action = window->findChild<QAction*>(QLatin1String(item));
+        QVERIFY(action != nullptr && action->isEnabled());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+        QTRY_VERIFY(!menu->isVisible());
+    };
+    choose("WhatsThis2");
+    SetPopupHelpHook({});
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(popups, QList<int>{212});
+    choose("SelectAll1");
+    QCOMPARE(factor->selectedText(), QStringLiteral("2.5"));
+    QGuiApplication::clipboard()->clear();
+    choose("Copy1");
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("2.5"));
+    prefs->reject();
 }
 
 QTEST_MAIN(TestCustomUnits)
