@@ -76,6 +76,10 @@ public:
 
     // The converter's part of the Preferences command, after OK.
     void RefreshAfterPreferences();
+    // A unit of the catalogue was renamed in place (the custom units editor's commit): the
+    // converter's remembered selection follows the new name, so that RefreshAfterPreferences
+    // finds the unit again.
+    void FollowUnitRename(const QString& category, const QString& oldName, const QString& newName);
     TConvUnit* FindReferenceUnit(TConvCategory* category, bool includeCustom) const;
     void CheckForUpdates();
     void ShowHelpTopic(const QString& topic);

@@ -433,6 +433,16 @@ void TMainForm::RememberSelection()
     FFilterName = CategoryFilter != nullptr ? CategoryFilter->Name : QString();
 }
 
+void TMainForm::FollowUnitRename(const QString& category, const QString& oldName, const QString& newName)
+{
+    const auto follow = [&](const QString& rememberedCategory, QString& rememberedName) {
+        if (rememberedName == oldName && QString::compare(rememberedCategory, category, Qt::CaseInsensitive) == 0)
+            rememberedName = newName;
+    };
+    follow(FFromCategoryName, FFromUnitName);
+    follow(FToCategoryName, FToUnitName);
+}
+
 void TMainForm::DropStaleReferences()
 {
     // The old objects may be gone, and a new one may live at a freed one's address: the
@@ -483,10 +493,9 @@ void TMainForm::RefreshAfterPreferences()
             FSelecting = true;
             FillList(ui->LstToUnits, rows, FToUnitRows);
             FSelecting = false;
-            for (int i = 0; i < ui->LstToUnits->count(); ++i) {
-                if (UnitAt(ui->LstToUnits, i) == keptToUnit)
-                    SelectListRow(ui->LstToUnits, i);
-            }
+            // Selected as by a click, so that the unit's boxes show its name, which the
+            // dialog may have changed.
+            SelectToUnit(keptToUnit);
         } else {
             ToUnit = nullptr;
         }

@@ -82,7 +82,7 @@ std::optional<TNameClash> FindNameClash(const TConvCategories& catalogue, const 
     return std::nullopt;
 }
 
-void CommitWorkingCopy(TConvCategories& catalogue, const TWorkingCopy& copy)
+void CommitWorkingCopy(TConvCategories& catalogue, const TWorkingCopy& copy, std::vector<TUnitRename>* renames)
 {
     if (const std::optional<TNameClash> clash = FindNameClash(catalogue, copy))
         throw EConvError(QString::fromLatin1(kNameClash).arg(clash->Name, clash->Category));
@@ -121,8 +121,12 @@ void CommitWorkingCopy(TConvCategories& catalogue, const TWorkingCopy& copy)
             if (unit == nullptr)
                 continue;
             const TWorkingUnit& row = copy.Categories[c].Units[u];
-            if (unit->Name != row.Name)
+            if (unit->Name != row.Name) {
+                const QString oldName = unit->Name;
                 unit->Rename(row.Name);
+                if (renames != nullptr)
+                    renames->push_back({unit->Category->Name, oldName, unit->Name});
+            }
             unit->Factor = row.Factor;
             unit->Custom = true;
         }
@@ -435,10 +439,10 @@ bool TCustomUnitsPage::ValidateWorkingCopy()
     return false;
 }
 
-void TCustomUnitsPage::CommitCustomUnits()
+void TCustomUnitsPage::CommitCustomUnits(std::vector<TUnitRename>* renames)
 {
     if (FCatalogue != nullptr)
-        CommitWorkingCopy(*FCatalogue, WorkingCopy());
+        CommitWorkingCopy(*FCatalogue, WorkingCopy(), renames);
 }
 
 void TCustomUnitsPage::ShowThisPage()

@@ -97,11 +97,22 @@ TConvUnit* ResolveLinkedUnit(const TConvCategories& catalogue, const QString& ca
 // working copy can be committed as a whole.
 std::optional<TNameClash> FindNameClash(const TConvCategories& catalogue, const TWorkingCopy& copy);
 
+// A catalogue unit renamed in place by the commit: the same object, now under NewName.
+struct TUnitRename
+{
+    QString Category;
+    QString OldName;
+    QString NewName;
+};
+
 // Applies the working copy to the catalogue: removes the deleted units, moves, renames and
 // re-factors the linked ones and adds the new ones; a category left without units goes.
 // Checks the whole copy first and throws EConvError(kNameClash) without changing anything
-// when a name would clash, so that the edits are never applied in part.
-void CommitWorkingCopy(TConvCategories& catalogue, const TWorkingCopy& copy);
+// when a name would clash, so that the edits are never applied in part. Each rename in place
+// is appended to renames (when given) as it is made, so that the list is complete up to a
+// failure.
+void CommitWorkingCopy(TConvCategories& catalogue, const TWorkingCopy& copy,
+                       std::vector<TUnitRename>* renames = nullptr);
 
 // ---------------------------------------------------------------------------------------
 // The page's widgets.
@@ -176,8 +187,9 @@ public:
     // checks the names of the whole working copy. On a problem it shows the message, selects
     // the row and returns false; the dialog must then stay open.
     bool ValidateWorkingCopy();
-    // On OK: applies the working copy to the catalogue.
-    void CommitCustomUnits();
+    // On OK: applies the working copy to the catalogue; the units renamed in place are
+    // appended to renames (when given).
+    void CommitCustomUnits(std::vector<TUnitRename>* renames = nullptr);
     // A snapshot of the list and the deleted units.
     TWorkingCopy WorkingCopy() const;
 

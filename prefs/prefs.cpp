@@ -222,7 +222,19 @@ void TPrefsForm::BtnOKClick()
     FMainForm->Precision = qBound(0, SpinPrecisionValue(), SettingDefaults::PrecisionMax);
     FMainForm->NumberFormat = CheckedNotation();
     FMainForm->UpdateCheck = CheckedUpdateCheck();
-    customUnits->CommitCustomUnits();
+    // The converter follows the units renamed in place, also when the commit stops part-way.
+    std::vector<TUnitRename> renames;
+    const auto followRenames = [this, &renames] {
+        for (const TUnitRename& rename : renames)
+            FMainForm->FollowUnitRename(rename.Category, rename.OldName, rename.NewName);
+    };
+    try {
+        customUnits->CommitCustomUnits(&renames);
+    } catch (...) {
+        followRenames();
+        throw;
+    }
+    followRenames();
     accept();
 }
 

@@ -123,6 +123,8 @@ private Q_SLOTS:
     void preferencesDialog_data();
     void preferencesDialog();
     void factorBoxUsesMainEditMenu();
+    void converterFollowsRenamedUnits_data();
+    void converterFollowsRenamedUnits();
 
 private:
     TUnitNode* Row(const QString& path) const;
@@ -1134,6 +1136,83 @@ void TestCustomUnits::factorBoxUsesMainEditMenu()
     choose("Copy1");
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("2.5"));
     prefs->reject();
+}
+
+void TestCustomUnits::converterFollowsRenamedUnits_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QString>("renamed");
+    QTest::addColumn<QString>("newName");
+    QTest::addColumn<QString>("shownFrom");
+    QTest::addColumn<QString>("shownTo");
+
+    const auto row = [](const char* name, const QStringList& values) {
+        QTest::newRow(name) << values[0] << values[1] << values[2] << values[3] << values[4] << values[5];
+    };
+    // From, to, the unit renamed, its new name, and the units then shown.
+    row("input unit", {"Cubits", "Feet", "Cubits", "Ells", "Ells", "Feet"});
+    // A new name that no longer sorts first, so that a fallback to the first unit shows.
+    row("output unit", {"Feet", "Cubits", "Cubits", "Spans", "Feet", "Spans"});
+    row("both units", {"Cubits", "Cubits", "Cubits", "Spans", "Spans", "Spans"});
+    row("another unit", {"Cubits", "Feet", "Rods", "Poles", "Cubits", "Feet"});
+}
+
+// A unit renamed in the custom units editor stays selected in the converter under its new
+// name after OK.
+void TestCustomUnits::converterFollowsRenamedUnits()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(QString, renamed);
+    QFETCH(QString, newName);
+    QFETCH(QString, shownFrom);
+    QFETCH(QString, shownTo);
+
+    FPage.reset();
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = dir.path() + QLatin1Char('/');
+    Fixture::WriteStandardData(folder);
+    Fixture::WriteFile(
+        folder + QStringLiteral("custom.dat"),
+        Fixture::UnitsFile({{"Length", "Cubits", 1.0 / 0.4572}, {"Length", "Rods", 1.0 / 5.0292}}, true));
+    std::unique_ptr<TMainForm> window = Fixture::StartForm(folder);
+    QVERIFY(!window->TerminateRequested());
+    // The dialog object's creation restores the settings, which selects the first units.
+    auto prefs = std::make_unique<TPrefsForm>(window.get());
+    TConvCategory* length = window->Catalogue().FindCategory(QStringLiteral("Length"));
+    QVERIFY(length != nullptr && length->IndexOfUnit(QStringLiteral("Cubits")) >= 0);
+    window->SelectFromUnit(length->Units(length->IndexOfUnit(from)));
+    window->SelectToUnit(length->Units(length->IndexOfUnit(to)));
+    auto* fromLabel = Fixture::Child<QLabel>(*window, "LblFromUnit");
+    auto* toLabel = Fixture::Child<QLabel>(*window, "LblToUnit");
+    QCOMPARE(fromLabel->text(), from);
+    QCOMPARE(toLabel->text(), to);
+
+    prefs->show();
+    QVERIFY(QTest::qWaitForWindowExposed(prefs.get()));
+    auto* page = prefs->findChild<TCustomUnitsPage*>();
+    QVERIFY(page != nullptr);
+    auto* tree = page->findChild<TUnitsTree*>(QStringLiteral("VSUnits"));
+    const QList<QTreeWidgetItem*> rows = tree->findItems(renamed, Qt::MatchExactly | Qt::MatchRecursive);
+    QCOMPARE(rows.size(), 1);
+    tree->setCurrentItem(rows.first());
+    auto* name = page->findChild<QLineEdit*>(QStringLiteral("EditName"));
+    name->setText(newName);
+    QVERIFY(page->EditNameExit());
+    QTest::mouseClick(prefs->findChild<QPushButton*>(QStringLiteral("BtnOK")), Qt::LeftButton);
+    QCOMPARE(prefs->result(), int(QDialog::Accepted));
+    window->RefreshAfterPreferences();
+    QVERIFY(FMessages.isEmpty());
+
+    QCOMPARE(fromLabel->text(), shownFrom);
+    QCOMPARE(toLabel->text(), shownTo);
+    QVERIFY(window->FromUnit != nullptr && window->ToUnit != nullptr);
+    QCOMPARE(window->FromUnit->Name, shownFrom);
+    QCOMPARE(window->ToUnit->Name, shownTo);
+    QCOMPARE(Fixture::SelectedText(Fixture::Child<QListWidget>(*window, "LstFromUnits")), shownFrom);
+    QCOMPARE(Fixture::SelectedText(Fixture::Child<QListWidget>(*window, "LstToUnits")), shownTo);
 }
 
 QTEST_MAIN(TestCustomUnits)
