@@ -273,13 +273,21 @@ void TMainForm::CmbFromUnitExit()
     if (selected.isEmpty())
         return;
     QComboBox* combo = ui->CmbFromUnit;
-    const QString text = combo->currentText();
+    const QString name = selected.first()->text();
     FRecentUpdating = true;
-    combo->addItem(selected.first()->text());
+    // The appended entry becomes the current item, so the box shows the unit's name rather
+    // than what was typed.
+    combo->addItem(name);
     combo->setCurrentIndex(combo->count() - 1);
+    const bool trimsCurrent = combo->count() > kRecentCount;
     while (combo->count() > kRecentCount)
         combo->removeItem(kRecentCount);
-    combo->setEditText(text);
+    if (trimsCurrent) {
+        // The trimming deleted the current entry again: no entry is current and the box
+        // keeps showing the name.
+        combo->setCurrentIndex(-1);
+        combo->setEditText(name);
+    }
     FRecentUpdating = false;
 }
 

@@ -306,6 +306,8 @@ private Q_SLOTS:
             << 0;
         QTest::newRow("leaving adds the name once more")
             << QStringList{"Feet"} << true << QStringList({"Feet", "Degrees Celsius", "Feet"}) << 2;
+        // The appended entry is trimmed again and the box keeps showing the name; the combo
+        // box's own end of editing then makes the listed entry of that name current.
         QTest::newRow("leaving a full list changes it not") << nine << true << lastEight << 0;
     }
 
@@ -321,10 +323,56 @@ private Q_SLOTS:
         if (leave)
             LeaveFromBox();
         QCOMPARE(ItemTexts(FromBox()), recent);
-        if (current != 0 || !leave)
-            QCOMPARE(FromBox()->currentIndex(), current);
+        QCOMPARE(FromBox()->currentIndex(), current);
         QCOMPARE(FromBox()->currentText(), clicks.last());
         QCOMPARE(FromName(), clicks.last());
+    }
+
+    void leavingShowsTheInputUnit_data()
+    {
+        QTest::addColumn<QString>("keys"); // '\b' is Backspace
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+
+        QTest::newRow("completion cut short") << "met\b"
+                                              << "Met"
+                                              << "Metres";
+        QTest::newRow("letter no name continues") << "kilx"
+                                                  << "Kilx"
+                                                  << "Kilograms";
+        QTest::newRow("prefix only") << "ho"
+                                     << "Hours"
+                                     << "Hours";
+    }
+
+    // Leaving the input unit box with Tab makes the appended recent entry current: the box
+    // shows the input unit's name, not the text typed.
+    void leavingShowsTheInputUnit()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+
+        FForm->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(FForm.get()));
+        ClickItem(FromList(), QStringLiteral("Feet"));
+        FromBox()->setFocus(Qt::OtherFocusReason);
+        QTRY_VERIFY(FromBox()->hasFocus());
+        FromBox()->lineEdit()->selectAll();
+        for (const QChar key : keys) {
+            if (key == QLatin1Char('\b'))
+                QTest::keyClick(FromBox(), Qt::Key_Backspace);
+            else
+                QTest::keyClicks(FromBox(), QString(key));
+        }
+        QCOMPARE(FromBox()->lineEdit()->text(), typed);
+        QTest::keyClick(FromBox(), Qt::Key_Tab);
+        QVERIFY(!FromBox()->hasFocus());
+
+        QCOMPARE(FromName(), shown);
+        QCOMPARE(FromBox()->lineEdit()->text(), shown);
+        QCOMPARE(FromBox()->currentIndex(), FromBox()->count() - 1);
+        QCOMPARE(FromBox()->itemText(FromBox()->count() - 1), shown);
     }
 
     void recentPickRunsTheSearch()
