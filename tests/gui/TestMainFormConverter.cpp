@@ -142,6 +142,43 @@ private Q_SLOTS:
         QCOMPARE(Factor()->text(), QStringLiteral("1"));
     }
 
+    void namesShownAsPlainText_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("shown");
+
+        QTest::newRow("input unit") << "LblFromUnit"
+                                    << "m<sup>2</sup>";
+        QTest::newRow("output unit") << "LblToUnit"
+                                     << "<i>Acres</i>";
+        QTest::newRow("category") << "LblCategory"
+                                  << "A<b>rea</b>";
+    }
+
+    // Names that look like markup are shown as written.
+    void namesShownAsPlainText()
+    {
+        QFETCH(QString, label);
+        QFETCH(QString, shown);
+
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        WriteFile(dir.filePath(QStringLiteral("units.dat")),
+                  UnitsFile({{"A<b>rea</b>", "m<sup>2</sup>", 1.0}, {"A<b>rea</b>", "<i>Acres</i>", 0.000247}}));
+        WriteFile(dir.filePath(QStringLiteral("terms.dat")), StandardTerms());
+        std::unique_ptr<TMainForm> form = StartForm(dir.path());
+        QVERIFY(!form->TerminateRequested());
+        TConvCategory* area = form->Catalogue().FindCategory(QStringLiteral("A<b>rea</b>"));
+        QVERIFY(area != nullptr);
+        form->SelectFromUnit(area->Units(area->IndexOfUnit(QStringLiteral("m<sup>2</sup>"))));
+        form->SelectToUnit(area->Units(area->IndexOfUnit(QStringLiteral("<i>Acres</i>"))));
+
+        auto* shownBy = form->findChild<QLabel*>(label);
+        QVERIFY(shownBy != nullptr);
+        QCOMPARE(shownBy->text(), shown);
+        QCOMPARE(shownBy->textFormat(), Qt::PlainText);
+    }
+
     void categoryFilter_data()
     {
         QTest::addColumn<QString>("start");
