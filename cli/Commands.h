@@ -3,7 +3,13 @@
 #include <QStringList>
 
 // Exit codes of the command-line tool.
-enum ExitCode : int { ExitOk = 0, ExitValue = 1, ExitUsage = 2, ExitDataFile = 3 };
+enum ExitCode : int
+{
+    ExitOk = 0,
+    ExitValue = 1,
+    ExitUsage = 2,
+    ExitDataFile = 3
+};
 
 // Each command gets its arguments with args[0] = "morvex <command>", ready for
 // QCommandLineParser::process, and returns the exit code.

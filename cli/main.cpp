@@ -35,10 +35,10 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("morvex"));
 
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
-        {QStringLiteral("convert"), CmdConvert},   {QStringLiteral("categories"), CmdCategories},
-        {QStringLiteral("units"), CmdUnits},       {QStringLiteral("format"), CmdFormat},
-        {QStringLiteral("parse"), CmdParse},       {QStringLiteral("data"), CmdData},
-        {QStringLiteral("running"), CmdRunning},   {QStringLiteral("quit-running"), CmdQuitRunning},
+        {QStringLiteral("convert"), CmdConvert}, {QStringLiteral("categories"), CmdCategories},
+        {QStringLiteral("units"), CmdUnits},     {QStringLiteral("format"), CmdFormat},
+        {QStringLiteral("parse"), CmdParse},     {QStringLiteral("data"), CmdData},
+        {QStringLiteral("running"), CmdRunning}, {QStringLiteral("quit-running"), CmdQuitRunning},
     };
 
     QStringList args = QCoreApplication::arguments();
