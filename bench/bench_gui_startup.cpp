@@ -282,7 +282,7 @@ int main(int argc, char* argv[])
         const char* Name;
         QString Program;
         QStringList Arguments;
-        std::vector<double> Internal, Shown, External;
+        std::vector<double> Internal = {}, Shown = {}, External = {};
     };
     std::vector<TCase> cases = {
         {"bare QWidget window", QCoreApplication::applicationFilePath(), {QStringLiteral("--bare")}, {}, {}},
