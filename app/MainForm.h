@@ -118,6 +118,8 @@ public:
     void FillToUnits();
     void SelectFromUnit(TConvUnit* unit);
     void SelectToUnit(TConvUnit* unit);
+    // Selects the unit's row in the list (row 0 when it is not there), without the click.
+    void SelectUnitRow(QListWidget* list, TConvUnit* unit);
     void SetFromUnit(TConvUnit* unit);
     void SetToUnit(TConvUnit* unit);
     void UpdateFactor();

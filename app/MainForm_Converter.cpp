@@ -164,9 +164,8 @@ void TMainForm::FillToUnits()
     LstToUnitsClick();
 }
 
-void TMainForm::SelectFromUnit(TConvUnit* unit)
+void TMainForm::SelectUnitRow(QListWidget* list, TConvUnit* unit)
 {
-    QListWidget* list = ui->LstFromUnits;
     int row = 0;
     if (unit != nullptr) {
         for (int i = 0; i < list->count(); ++i) {
@@ -177,22 +176,17 @@ void TMainForm::SelectFromUnit(TConvUnit* unit)
         }
     }
     SelectListRow(list, list->count() > 0 ? row : -1);
+}
+
+void TMainForm::SelectFromUnit(TConvUnit* unit)
+{
+    SelectUnitRow(ui->LstFromUnits, unit);
     LstFromUnitsClick();
 }
 
 void TMainForm::SelectToUnit(TConvUnit* unit)
 {
-    QListWidget* list = ui->LstToUnits;
-    int row = 0;
-    if (unit != nullptr) {
-        for (int i = 0; i < list->count(); ++i) {
-            if (UnitAt(list, i) == unit) {
-                row = i;
-                break;
-            }
-        }
-    }
-    SelectListRow(list, list->count() > 0 ? row : -1);
+    SelectUnitRow(ui->LstToUnits, unit);
     LstToUnitsClick();
 }
 

@@ -8,6 +8,8 @@
 #include "CatalogueFiles.h"
 #include "Win1252.h"
 
+#include "BenchUtil.h"
+
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -103,30 +105,6 @@ qint64 DecodeOnly(const QByteArray& bytes)
         }
     }
     return characters;
-}
-
-// The median time of run; untimed runs after each (to free what run built).
-double MedianMicroseconds(
-    int repetitions, const std::function<void()>& run, const std::function<void()>& untimed = [] {})
-{
-    std::vector<double> times;
-    times.reserve(size_t(repetitions));
-    run(); // warm up
-    untimed();
-    for (int i = 0; i < repetitions; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        run();
-        times.push_back(double(timer.nsecsElapsed()) / 1000.0);
-        untimed();
-    }
-    std::nth_element(times.begin(), times.begin() + repetitions / 2, times.end());
-    return times[size_t(repetitions / 2)];
-}
-
-void Report(const char* what, double us, double baselineUs)
-{
-    std::printf("  %-46s %9.1f us  %6.2fx\n", what, us, us / baselineUs);
 }
 
 } // namespace
