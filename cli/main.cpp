@@ -54,5 +54,12 @@ int main(int argc, char* argv[])
     }
     args[0] = QStringLiteral("morvex ") + args[1];
     args.removeAt(1);
-    return it->second(args);
+    const int code = it->second(args);
+    // Output that did not reach its file or pipe (a full disk, a closed pipe) is a failure,
+    // not a success with nothing written.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        QTextStream(stderr) << "morvex: cannot write to standard output\n";
+        return code == ExitOk ? ExitDataFile : code;
+    }
+    return code;
 }

@@ -155,6 +155,7 @@ private Q_SLOTS:
     void format();
     void parse_data();
     void parse();
+    void outputThatCannotBeWrittenFails();
     void hexRoundTrip_data();
     void hexRoundTrip();
     void regionalSeparators_data();
@@ -619,6 +620,20 @@ void TestCli::usageErrors()
     QCOMPARE(run.ExitCode, 2);
     QCOMPARE(run.Out, QString());
     QVERIFY(run.Err.contains(QStringLiteral("--help")));
+}
+
+// A full disk must not pass for success with nothing written.
+void TestCli::outputThatCannotBeWrittenFails()
+{
+    if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+        QSKIP("no /dev/full on this system");
+    QProcess process;
+    process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    process.start(FMorvex, {QStringLiteral("categories"), QStringLiteral("--data-dir"), FData});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 3);
+    QVERIFY(process.readAllStandardError().contains("cannot write"));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
