@@ -19,6 +19,8 @@ class QListWidget;
 class QListWidgetItem;
 class QMenu;
 
+struct TUnitRename;
+
 namespace Ui {
 class TMainForm;
 }
@@ -76,10 +78,12 @@ public:
 
     // The converter's part of the Preferences command, after OK.
     void RefreshAfterPreferences();
-    // A unit of the catalogue was renamed in place (the custom units editor's commit): the
-    // converter's remembered selection follows the new name, so that RefreshAfterPreferences
-    // finds the unit again.
-    void FollowUnitRename(const QString& category, const QString& oldName, const QString& newName);
+    // Units of the catalogue were renamed in place (the custom units editor's commit): the
+    // converter's remembered selection follows the new names, so that RefreshAfterPreferences
+    // finds the units again. Each remembered name is matched against the names before the
+    // commit, once (the first rename of it counts), so that swapped or chained names do not
+    // carry a selection on to another unit.
+    void FollowUnitRenames(const std::vector<TUnitRename>& renames);
     TConvUnit* FindReferenceUnit(TConvCategory* category, bool includeCustom) const;
     void CheckForUpdates();
     void ShowHelpTopic(const QString& topic);

@@ -4,6 +4,7 @@
 #include "ui_MainForm.h"
 
 #include "ConvArith.h"
+#include "CustomUnits.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -435,11 +436,16 @@ void TMainForm::RememberSelection()
     FFilterName = CategoryFilter != nullptr ? CategoryFilter->Name : QString();
 }
 
-void TMainForm::FollowUnitRename(const QString& category, const QString& oldName, const QString& newName)
+void TMainForm::FollowUnitRenames(const std::vector<TUnitRename>& renames)
 {
-    const auto follow = [&](const QString& rememberedCategory, QString& rememberedName) {
-        if (rememberedName == oldName && QString::compare(rememberedCategory, category, Qt::CaseInsensitive) == 0)
-            rememberedName = newName;
+    const auto follow = [&renames](const QString& rememberedCategory, QString& rememberedName) {
+        for (const TUnitRename& rename : renames) {
+            if (rememberedName == rename.OldName &&
+                QString::compare(rememberedCategory, rename.Category, Qt::CaseInsensitive) == 0) {
+                rememberedName = rename.NewName;
+                return;
+            }
+        }
     };
     follow(FFromCategoryName, FFromUnitName);
     follow(FToCategoryName, FToUnitName);

@@ -441,8 +441,17 @@ bool TCustomUnitsPage::ValidateWorkingCopy()
 
 void TCustomUnitsPage::CommitCustomUnits(std::vector<TUnitRename>* renames)
 {
-    if (FCatalogue != nullptr)
+    if (FCatalogue == nullptr)
+        return;
+    if (FCommit)
+        FCommit(*FCatalogue, WorkingCopy(), renames);
+    else
         CommitWorkingCopy(*FCatalogue, WorkingCopy(), renames);
+}
+
+void TCustomUnitsPage::SetCommit(TCommit commit)
+{
+    FCommit = std::move(commit);
 }
 
 void TCustomUnitsPage::ShowThisPage()

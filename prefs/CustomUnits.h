@@ -190,6 +190,10 @@ public:
     // On OK: applies the working copy to the catalogue; the units renamed in place are
     // appended to renames (when given).
     void CommitCustomUnits(std::vector<TUnitRename>* renames = nullptr);
+    // What CommitCustomUnits runs: CommitWorkingCopy unless replaced (tests make the commit
+    // fail part-way with it); an empty function restores CommitWorkingCopy.
+    using TCommit = std::function<void(TConvCategories&, const TWorkingCopy&, std::vector<TUnitRename>*)>;
+    void SetCommit(TCommit commit);
     // A snapshot of the list and the deleted units.
     TWorkingCopy WorkingCopy() const;
 
@@ -245,6 +249,7 @@ private:
     TConvCategories* FCatalogue = nullptr;
     std::function<TFormatSettings()> FFormat;
     TInputBox FInputBox;
+    TCommit FCommit;
 
     std::vector<TDeletedUnit> FDeletedUnits;
     double FReferenceFactor = 1.0;

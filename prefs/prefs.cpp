@@ -222,19 +222,18 @@ void TPrefsForm::BtnOKClick()
     FMainForm->Precision = qBound(0, SpinPrecisionValue(), SettingDefaults::PrecisionMax);
     FMainForm->NumberFormat = CheckedNotation();
     FMainForm->UpdateCheck = CheckedUpdateCheck();
-    // The converter follows the units renamed in place, also when the commit stops part-way.
     std::vector<TUnitRename> renames;
-    const auto followRenames = [this, &renames] {
-        for (const TUnitRename& rename : renames)
-            FMainForm->FollowUnitRename(rename.Category, rename.OldName, rename.NewName);
-    };
     try {
         customUnits->CommitCustomUnits(&renames);
     } catch (...) {
-        followRenames();
+        // The catalogue may be changed in part and units the converter points at freed;
+        // custom.dat is unchanged, so the main window reads the catalogue back from the
+        // files (which drops every reference into it) before the error is shown.
+        FMainForm->ReloadCatalogue();
         throw;
     }
-    followRenames();
+    // The converter follows the units renamed in place.
+    FMainForm->FollowUnitRenames(renames);
     accept();
 }
 

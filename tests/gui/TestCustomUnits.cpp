@@ -27,6 +27,7 @@
 #include <QTest>
 
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -77,6 +78,29 @@ QString Dump(const TConvCategories& catalogue, TUnitFilter filter = TUnitFilter:
     return categories.join(QStringLiteral("; "));
 }
 
+// Whether the unit is one of the catalogue's (compares addresses only: a freed unit is never
+// read).
+bool IsLive(const TConvCategories& catalogue, const TConvUnit* unit)
+{
+    for (int c = 0; c < catalogue.Count(); ++c) {
+        const TConvCategory* category = catalogue.Categories(c);
+        for (int u = 0; u < category->UnitCount(); ++u) {
+            if (category->Units(u) == unit)
+                return true;
+        }
+    }
+    return false;
+}
+
+bool IsLive(const TConvCategories& catalogue, const TConvCategory* category)
+{
+    for (int c = 0; c < catalogue.Count(); ++c) {
+        if (catalogue.Categories(c) == category)
+            return true;
+    }
+    return false;
+}
+
 struct TMessage
 {
     QString Text;
@@ -125,6 +149,8 @@ private Q_SLOTS:
     void factorBoxUsesMainEditMenu();
     void converterFollowsRenamedUnits_data();
     void converterFollowsRenamedUnits();
+    void failedCommitLeavesConverterConsistent_data();
+    void failedCommitLeavesConverterConsistent();
 
 private:
     TUnitNode* Row(const QString& path) const;
@@ -1142,30 +1168,33 @@ void TestCustomUnits::converterFollowsRenamedUnits_data()
 {
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("to");
-    QTest::addColumn<QString>("renamed");
-    QTest::addColumn<QString>("newName");
+    QTest::addColumn<QStringList>("renames");
     QTest::addColumn<QString>("shownFrom");
     QTest::addColumn<QString>("shownTo");
 
-    const auto row = [](const char* name, const QStringList& values) {
-        QTest::newRow(name) << values[0] << values[1] << values[2] << values[3] << values[4] << values[5];
+    const auto row = [](const char* name, const QStringList& values, const QStringList& renames) {
+        QTest::newRow(name) << values[0] << values[1] << renames << values[2] << values[3];
     };
-    // From, to, the unit renamed, its new name, and the units then shown.
-    row("input unit", {"Cubits", "Feet", "Cubits", "Ells", "Ells", "Feet"});
+    // From, to, and the units then shown; the renames as "old name>new name", made in order,
+    // each on the row of that name before any rename.
+    row("input unit", {"Cubits", "Feet", "Ells", "Feet"}, {"Cubits>Ells"});
     // A new name that no longer sorts first, so that a fallback to the first unit shows.
-    row("output unit", {"Feet", "Cubits", "Cubits", "Spans", "Feet", "Spans"});
-    row("both units", {"Cubits", "Cubits", "Cubits", "Spans", "Spans", "Spans"});
-    row("another unit", {"Cubits", "Feet", "Rods", "Poles", "Cubits", "Feet"});
+    row("output unit", {"Feet", "Cubits", "Feet", "Spans"}, {"Cubits>Spans"});
+    row("both units", {"Cubits", "Cubits", "Spans", "Spans"}, {"Cubits>Spans"});
+    row("another unit", {"Cubits", "Feet", "Cubits", "Feet"}, {"Rods>Poles"});
+    row("swap", {"Cubits", "Rods", "Rods", "Cubits"}, {"Cubits>Rods", "Rods>Cubits"});
+    row("swap, listed the other way", {"Cubits", "Rods", "Rods", "Cubits"}, {"Rods>Cubits", "Cubits>Rods"});
+    row("chain", {"Cubits", "Rods", "Rods", "Poles"}, {"Rods>Poles", "Cubits>Rods"});
+    row("chain, output first", {"Rods", "Cubits", "Poles", "Rods"}, {"Rods>Poles", "Cubits>Rods"});
 }
 
 // A unit renamed in the custom units editor stays selected in the converter under its new
-// name after OK.
+// name after OK: the converter shows the same unit objects.
 void TestCustomUnits::converterFollowsRenamedUnits()
 {
     QFETCH(QString, from);
     QFETCH(QString, to);
-    QFETCH(QString, renamed);
-    QFETCH(QString, newName);
+    QFETCH(QStringList, renames);
     QFETCH(QString, shownFrom);
     QFETCH(QString, shownTo);
 
@@ -1183,8 +1212,10 @@ void TestCustomUnits::converterFollowsRenamedUnits()
     auto prefs = std::make_unique<TPrefsForm>(window.get());
     TConvCategory* length = window->Catalogue().FindCategory(QStringLiteral("Length"));
     QVERIFY(length != nullptr && length->IndexOfUnit(QStringLiteral("Cubits")) >= 0);
-    window->SelectFromUnit(length->Units(length->IndexOfUnit(from)));
-    window->SelectToUnit(length->Units(length->IndexOfUnit(to)));
+    TConvUnit* const fromUnit = length->Units(length->IndexOfUnit(from));
+    TConvUnit* const toUnit = length->Units(length->IndexOfUnit(to));
+    window->SelectFromUnit(fromUnit);
+    window->SelectToUnit(toUnit);
     auto* fromLabel = Fixture::Child<QLabel>(*window, "LblFromUnit");
     auto* toLabel = Fixture::Child<QLabel>(*window, "LblToUnit");
     QCOMPARE(fromLabel->text(), from);
@@ -1195,12 +1226,25 @@ void TestCustomUnits::converterFollowsRenamedUnits()
     auto* page = prefs->findChild<TCustomUnitsPage*>();
     QVERIFY(page != nullptr);
     auto* tree = page->findChild<TUnitsTree*>(QStringLiteral("VSUnits"));
-    const QList<QTreeWidgetItem*> rows = tree->findItems(renamed, Qt::MatchExactly | Qt::MatchRecursive);
-    QCOMPARE(rows.size(), 1);
-    tree->setCurrentItem(rows.first());
     auto* name = page->findChild<QLineEdit*>(QStringLiteral("EditName"));
-    name->setText(newName);
-    QVERIFY(page->EditNameExit());
+    QList<std::pair<TUnitNode*, QString>> edits;
+    for (const QString& rename : renames) {
+        const QStringList names = rename.split(QLatin1Char('>'));
+        const QList<QTreeWidgetItem*> rows = tree->findItems(names[0], Qt::MatchExactly | Qt::MatchRecursive);
+        QCOMPARE(rows.size(), 1);
+        edits.append({static_cast<TUnitNode*>(rows.first()), names[1]});
+    }
+    for (const auto& [row, newName] : edits) {
+        if (length->IndexOfUnit(newName) >= 0) {
+            // The name box refuses a name the catalogue still has; the working copy holds it
+            // all the same, so it is written into the row.
+            row->Name = newName;
+            continue;
+        }
+        tree->setCurrentItem(row);
+        name->setText(newName);
+        QVERIFY(page->EditNameExit());
+    }
     QTest::mouseClick(prefs->findChild<QPushButton*>(QStringLiteral("BtnOK")), Qt::LeftButton);
     QCOMPARE(prefs->result(), int(QDialog::Accepted));
     window->RefreshAfterPreferences();
@@ -1208,11 +1252,115 @@ void TestCustomUnits::converterFollowsRenamedUnits()
 
     QCOMPARE(fromLabel->text(), shownFrom);
     QCOMPARE(toLabel->text(), shownTo);
-    QVERIFY(window->FromUnit != nullptr && window->ToUnit != nullptr);
+    QCOMPARE(window->FromUnit, fromUnit);
+    QCOMPARE(window->ToUnit, toUnit);
     QCOMPARE(window->FromUnit->Name, shownFrom);
     QCOMPARE(window->ToUnit->Name, shownTo);
     QCOMPARE(Fixture::SelectedText(Fixture::Child<QListWidget>(*window, "LstFromUnits")), shownFrom);
     QCOMPARE(Fixture::SelectedText(Fixture::Child<QListWidget>(*window, "LstToUnits")), shownTo);
+}
+
+void TestCustomUnits::failedCommitLeavesConverterConsistent_data()
+{
+    QTest::addColumn<bool>("outOfMemory");
+    QTest::newRow("a unit refused") << false;
+    QTest::newRow("out of memory") << true;
+}
+
+// A commit that fails after it has freed and renamed units leaves the converter pointing at
+// nothing of the old catalogue: it shows the catalogue of the files again, and the user
+// cancels the dialog without the converter reaching a freed unit.
+void TestCustomUnits::failedCommitLeavesConverterConsistent()
+{
+    QFETCH(bool, outOfMemory);
+
+    FPage.reset();
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = dir.path() + QLatin1Char('/');
+    Fixture::WriteStandardData(folder);
+    const QByteArray custom = Fixture::UnitsFile(
+        {{"Length", "Cubits", 1.0 / 0.4572}, {"Length", "Rods", 1.0 / 5.0292}, {"Widgets", "Wids", 1.0}}, true);
+    Fixture::WriteFile(folder + QStringLiteral("custom.dat"), custom);
+    std::unique_ptr<TMainForm> window = Fixture::StartForm(folder);
+    QVERIFY(!window->TerminateRequested());
+    auto prefs = std::make_unique<TPrefsForm>(window.get());
+    auto* cats = Fixture::Child<QComboBox>(*window, "CmbCats");
+    cats->setCurrentIndex(cats->findText(QStringLiteral("Length")));
+    auto* fromList = Fixture::Child<QListWidget>(*window, "LstFromUnits");
+    auto* toList = Fixture::Child<QListWidget>(*window, "LstToUnits");
+    Fixture::ClickItem(fromList, QStringLiteral("Cubits"));
+    Fixture::ClickItem(toList, QStringLiteral("Rods"));
+    QCOMPARE(window->ToUnit->Name, QStringLiteral("Rods"));
+
+    prefs->show();
+    QVERIFY(QTest::qWaitForWindowExposed(prefs.get()));
+    auto* page = prefs->findChild<TCustomUnitsPage*>();
+    QVERIFY(page != nullptr);
+    auto* tree = page->findChild<TUnitsTree*>(QStringLiteral("VSUnits"));
+    // Cubits goes, Rods is renamed, and the Widgets category goes with its only unit.
+    for (const char* deleted : {"Cubits", "Wids"}) {
+        const QList<QTreeWidgetItem*> rows =
+            tree->findItems(QLatin1String(deleted), Qt::MatchExactly | Qt::MatchRecursive);
+        QCOMPARE(rows.size(), 1);
+        tree->setCurrentItem(rows.first());
+        page->BtnDeleteClick();
+    }
+    const QList<QTreeWidgetItem*> rods = tree->findItems(QStringLiteral("Rods"), Qt::MatchExactly | Qt::MatchRecursive);
+    QCOMPARE(rods.size(), 1);
+    tree->setCurrentItem(rods.first());
+    auto* name = page->findChild<QLineEdit*>(QStringLiteral("EditName"));
+    name->setText(QStringLiteral("Poles"));
+    QVERIFY(page->EditNameExit());
+    // The commit does its work and then fails, as a unit refused at the end would.
+    page->SetCommit(
+        [outOfMemory](TConvCategories& catalogue, const TWorkingCopy& copy, std::vector<TUnitRename>* renames) {
+            CommitWorkingCopy(catalogue, copy, renames);
+            QVERIFY(catalogue.FindCategory(QStringLiteral("Widgets")) == nullptr);
+            if (outOfMemory)
+                throw std::bad_alloc();
+            throw EConvError(QString::fromLatin1(kUnitExists).arg(QStringLiteral("Spans")));
+        });
+    if (outOfMemory)
+        QVERIFY_THROWS_EXCEPTION(std::bad_alloc, prefs->BtnOKClick());
+    else
+        QVERIFY_THROWS_EXCEPTION(EConvError, prefs->BtnOKClick());
+    QVERIFY(prefs->isVisible());
+    // Cancel: the converter is not refreshed.
+    prefs->reject();
+
+    const TConvCategories& catalogue = window->Catalogue();
+    QVERIFY(window->FromUnit == nullptr || IsLive(catalogue, window->FromUnit));
+    QVERIFY(window->ToUnit == nullptr || IsLive(catalogue, window->ToUnit));
+    QVERIFY(window->CategoryFilter == nullptr || IsLive(catalogue, window->CategoryFilter));
+    // Nothing half-committed is left: the catalogue is the one of the files.
+    TConvCategories reread;
+    QVERIFY(LoadCatalogueFiles(reread, folder, false).Ok);
+    QCOMPARE(Dump(catalogue, TUnitFilter::ufAll), Dump(reread, TUnitFilter::ufAll));
+    QFile file(folder + QStringLiteral("custom.dat"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), custom);
+
+    // Every row of every list leads to a unit of the catalogue.
+    for (int c = 0; c < cats->count(); ++c) {
+        const auto* category = reinterpret_cast<const TConvCategory*>(cats->itemData(c).value<quintptr>());
+        QVERIFY(category == nullptr || IsLive(catalogue, category));
+    }
+    for (const QString& category : {QStringLiteral("Widgets"), QStringLiteral("Length")}) {
+        const int at = cats->findText(category);
+        QVERIFY2(at >= 0, qPrintable(category));
+        cats->setCurrentIndex(at);
+        for (const QString& unit : Fixture::ItemTexts(fromList)) {
+            Fixture::ClickItem(fromList, unit);
+            QVERIFY(IsLive(catalogue, window->FromUnit));
+            QCOMPARE(window->FromUnit->Name, unit);
+            for (const QString& other : Fixture::ItemTexts(toList)) {
+                Fixture::ClickItem(toList, other);
+                QVERIFY(IsLive(catalogue, window->ToUnit));
+                QCOMPARE(window->ToUnit->Name, other);
+            }
+        }
+    }
 }
 
 QTEST_MAIN(TestCustomUnits)
