@@ -21,6 +21,9 @@ class QMenu;
 
 struct TUnitRename;
 
+// Follows the file error when custom.dat could not be written after the preferences dialog.
+inline constexpr const char* kCustomUnitsNotSaved = "Your changes to the custom units were not saved.";
+
 namespace Ui {
 class TMainForm;
 }

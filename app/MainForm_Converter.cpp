@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -473,8 +475,20 @@ void TMainForm::DropStaleReferences()
 void TMainForm::RefreshAfterPreferences()
 {
     try {
-        if (!FReadOnly)
-            SaveCustomUnits();
+        if (!FReadOnly) {
+            // The catalogue is read back from the files below: the user must learn that the
+            // dialog's edits are lost, not only that the file could not be written.
+            try {
+                SaveCustomUnits();
+            } catch (const std::bad_alloc&) {
+                throw;
+            } catch (const EConvError& error) {
+                throw EConvError(error.Message() + QLatin1Char('\r') + QLatin1String(kCustomUnitsNotSaved));
+            } catch (const std::exception& error) {
+                throw EConvError(QString::fromLocal8Bit(error.what()) + QLatin1Char('\r') +
+                                 QLatin1String(kCustomUnitsNotSaved));
+            }
+        }
         const QString category = ui->CmbCats->currentText();
         // The dialog may have deleted, moved or added units: forget what is gone and
         // rebuild every list from the catalogue as it is now.

@@ -7,6 +7,7 @@
 #include "NumberFormat.h"
 
 #include <QClipboard>
+#include <QDir>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -681,6 +682,54 @@ private Q_SLOTS:
         FForm->RefreshAfterPreferences();
         QVERIFY(ItemTexts(FromList()).contains(QStringLiteral("Stones")));
         QVERIFY(!QFile::exists(FDir->filePath(QStringLiteral("custom.dat"))));
+    }
+
+    void failedSaveTellsChangesAreLost_data()
+    {
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<bool>("customIsFolder");
+        QTest::addColumn<QString>("fileError"); // how the message starts; computed for a folder
+
+        QTest::newRow("custom.dat cannot be created") << "Stones" << true << QString();
+        QTest::newRow("name outside the code page")
+            << QStringLiteral("\u2126 stones") << false
+            << QString::fromLatin1(kNameNotStorable).arg(QStringLiteral("\u2126 stones"));
+    }
+
+    // custom.dat cannot be written after the dialog: the catalogue is read back from the
+    // files, and the user learns both why and that the edits are gone.
+    void failedSaveTellsChangesAreLost()
+    {
+        QFETCH(QString, unit);
+        QFETCH(bool, customIsFolder);
+        QFETCH(QString, fileError);
+
+        if (customIsFolder) {
+            QVERIFY(QDir(FDir->path()).mkdir(QStringLiteral("custom.dat")));
+            // The file's message, up to the system's reason.
+            fileError = QString::fromLatin1(kCannotCreateFile)
+                            .arg(QDir::toNativeSeparators(FDir->filePath(QStringLiteral("custom.dat"))), QString())
+                            .trimmed();
+        }
+        ChoosePair(QStringLiteral("Metres"), QStringLiteral("Feet"));
+        FForm->Catalogue().FindCategory(QStringLiteral("Mass"))->AddUnit(unit, true, 0.157473);
+        try {
+            FForm->RefreshAfterPreferences();
+            QFAIL("the save reported success");
+        } catch (const EConvError& error) {
+            const QStringList lines = error.Message().split(QLatin1Char('\r'));
+            QCOMPARE(lines.size(), 2);
+            QVERIFY2(lines[0].startsWith(fileError), qPrintable(lines[0]));
+            QCOMPARE(lines[1], QLatin1String(kCustomUnitsNotSaved));
+        }
+        QCOMPARE(FForm->Catalogue().FindCategory(QStringLiteral("Mass"))->IndexOfUnit(unit), -1);
+        QVERIFY(!ItemTexts(FromList()).contains(unit));
+        QVERIFY(!ItemTexts(ToList()).contains(unit));
+        // As after any reload: the first unit of all.
+        QCOMPARE(Cats()->currentIndex(), 0);
+        QCOMPARE(FromName(), kAllNames.first());
+        ClickItem(FromList(), QStringLiteral("Pounds"));
+        QCOMPARE(FromName(), QStringLiteral("Pounds"));
     }
 
     void reloadCatalogue()
